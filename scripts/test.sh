@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the release build, the build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded tests
+# under ThreadSanitizer. Ends with one line of totals; exits non-zero when
+# anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+jobs=$(nproc)
+passed=0
+failed=0
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
+run_preset() {
+  local preset=$1
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  local status=0
+  ctest --preset "$preset" -j "$jobs" | tee "$summary" || status=$?
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$summary" || true)
+  if [[ $line =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  fi
+  if ((status != 0)) && [[ -z $line ]]; then failed=$((failed + 1)); fi
+}
+
+for preset in linux linux-asan linux-tsan; do
+  run_preset "$preset"
+done
+
+echo "total: $passed passed, $failed failed"
+((failed == 0))

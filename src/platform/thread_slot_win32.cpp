@@ -1,0 +1,23 @@
+#include "platform/thread_slot.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+namespace platform {
+
+ThreadSlot::ThreadSlot(AtThreadExit atThreadExit) : key_(0) {
+  const DWORD index = FlsAlloc(reinterpret_cast<PFLS_CALLBACK_FUNCTION>(atThreadExit));
+  if (index == FLS_OUT_OF_INDEXES) throw std::runtime_error("no fiber-local slot left");
+  key_ = index;
+}
+
+ThreadSlot::~ThreadSlot() { FlsFree(static_cast<DWORD>(key_)); }
+
+void* ThreadSlot::Get() const noexcept { return FlsGetValue(static_cast<DWORD>(key_)); }
+
+void ThreadSlot::Set(void* value) noexcept { FlsSetValue(static_cast<DWORD>(key_), value); }
+
+std::uint32_t CurrentThreadId() noexcept { return GetCurrentThreadId(); }
+
+}  // namespace platform
