@@ -1,31 +1,73 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests and the benchmarks
-# need. Idempotent: does nothing when all are present; otherwise refreshes the
-# package lists once and installs what is missing, without questions.
+# Installs everything the build, the tests and the benchmarks need, on
+# Linux and for the Windows cross build. Idempotent: when every package is
+# present and the Windows libraries are built, it changes nothing; otherwise
+# it refreshes the package lists once, installs what is missing, and
+# cross-builds the Windows libraries (scripts/windows-deps.sh).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
   build-essential
   cmake
+  dpkg-dev
   pkg-config
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
   libmimalloc-dev
+  libboost-dev
+  libflatbuffers-dev
+  # Windows cross build and its test runner
+  g++-mingw-w64-x86-64-posix
+  gcc-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev
+  wine
+  wine64
 )
+
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then as_root=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+
+# Source packages (for the Windows libraries) come from the same archives as
+# the binary ones: a deb-src entry is derived from each enabled deb entry.
+src_list=/etc/apt/sources.list.d/vfk-deb-src.sources
+need_update=false
+if [[ ! -f $src_list ]]; then
+  derived=$(mktemp)
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $file ]] || continue
+    sed -e 's/^Types:.*\bdeb\b.*$/Types: deb-src/' "$file" >>"$derived"
+    echo >>"$derived"
+  done
+  if [[ -f /etc/apt/sources.list ]]; then
+    grep -E '^deb ' /etc/apt/sources.list |
+      sed -e 's/^deb /deb-src /' >"$derived.list" || true
+    [[ -s $derived.list ]] && "${as_root[@]}" cp "$derived.list" /etc/apt/sources.list.d/vfk-deb-src.list
+  fi
+  "${as_root[@]}" cp "$derived" "$src_list"
+  "${as_root[@]}" chmod 644 "$src_list"
+  rm -f "$derived" "$derived.list"
+  need_update=true
+fi
 
 missing=()
 for package in "${packages[@]}"; do
+  [[ $package == \#* ]] && continue
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")
   fi
 done
+((${#missing[@]} > 0)) && need_update=true
 
+if $need_update; then
+  "${as_root[@]}" apt-get update -q
+fi
 if ((${#missing[@]} > 0)); then
   echo "setup: installing ${missing[*]}"
-  sudo_cmd=()
-  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+  "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+
+"$root/scripts/windows-deps.sh"

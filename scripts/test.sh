@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the release build, the build under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded tests
-# under ThreadSanitizer. Ends with one line of totals; exits non-zero when
-# anything fails.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, and the Windows cross build under Wine. Prints the time of
+# each stage and ends with one line of totals; exits non-zero when anything
+# fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
 
 run_preset() {
-  local preset=$1
+  local preset=$1 started=$SECONDS
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
@@ -28,11 +29,18 @@ run_preset() {
     passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
   fi
   if ((status != 0)) && [[ -z $line ]]; then failed=$((failed + 1)); fi
+  echo "== $preset took $((SECONDS - started)) s"
 }
 
 for preset in linux linux-asan linux-tsan; do
   run_preset "$preset"
 done
+
+# The Windows programs share one Wine prefix whose server stays up for the
+# whole run and is shut down however the run ends.
+trap 'scripts/wine-session.sh stop; rm -f "$summary"' EXIT
+scripts/wine-session.sh start
+run_preset windows
 
 echo "total: $passed passed, $failed failed"
 ((failed == 0))
