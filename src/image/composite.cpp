@@ -8,6 +8,16 @@ namespace {
 // Sums in 64 bits, so no position or size makes the comparisons overflow.
 std::int64_t Sum(std::int32_t a, std::int32_t b) { return std::int64_t{a} + b; }
 
+// Moves a negative start to 0, shifting the paired start and shrinking the
+// extent by the same amount.
+void ClampStart(std::int32_t& start, std::int32_t& paired, std::int32_t& extent) {
+  if (start < 0) {
+    paired -= start;
+    extent += start;
+    start = 0;
+  }
+}
+
 void CopyRow(const BlendParams&, std::uint32_t* dst, const std::uint32_t* src,
              std::int32_t count) {
   std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
@@ -24,26 +34,10 @@ bool ClipRegion(std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_
   }
   if (Sum(r.srcX, r.width) >= sourceWidth) r.width = sourceWidth - r.srcX;
   if (Sum(r.srcY, r.height) >= sourceHeight) r.height = sourceHeight - r.srcY;
-  if (r.srcX < 0) {
-    r.dstX -= r.srcX;
-    r.width += r.srcX;
-    r.srcX = 0;
-  }
-  if (r.srcY < 0) {
-    r.dstY -= r.srcY;
-    r.height += r.srcY;
-    r.srcY = 0;
-  }
-  if (r.dstX < 0) {
-    r.srcX -= r.dstX;
-    r.width += r.dstX;
-    r.dstX = 0;
-  }
-  if (r.dstY < 0) {
-    r.srcY -= r.dstY;
-    r.height += r.dstY;
-    r.dstY = 0;
-  }
+  ClampStart(r.srcX, r.dstX, r.width);
+  ClampStart(r.srcY, r.dstY, r.height);
+  ClampStart(r.dstX, r.srcX, r.width);
+  ClampStart(r.dstY, r.srcY, r.height);
   if (Sum(r.dstX, r.width) > destWidth) r.width = destWidth - r.dstX;
   if (Sum(r.dstY, r.height) > destHeight) r.height = destHeight - r.dstY;
   return r.width >= 1 && r.height >= 1;
