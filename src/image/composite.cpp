@@ -18,8 +18,7 @@ void ClampStart(std::int32_t& start, std::int32_t& paired, std::int32_t& extent)
   }
 }
 
-void CopyRow(const BlendParams&, std::uint32_t* dst, const std::uint32_t* src,
-             std::int32_t count) {
+void CopyRow(const BlendParams&, std::uint32_t* dst, const std::uint32_t* src, std::int32_t count) {
   std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(std::uint32_t));
 }
 
@@ -53,7 +52,8 @@ bool Composite(CImage32& dst, const BlendParams& params, std::int32_t dstX, std:
   for (std::int32_t i = 0; i < region.height; ++i) {
     const std::uint32_t* srcRow = src.RowPointer(region.srcY + i);
     std::uint32_t* dstRow = dst.RowPointer(region.dstY + i);
-    if (srcRow && dstRow) blendRow(params, dstRow + region.dstX, srcRow + region.srcX, region.width);
+    if (srcRow && dstRow)
+      blendRow(params, dstRow + region.dstX, srcRow + region.srcX, region.width);
   }
   return true;
 }

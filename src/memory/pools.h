@@ -81,7 +81,7 @@ class Pools {
   static void ReleaseThreadCaches(void* caches) noexcept;
 
   mutable std::mutex global_;
-  std::vector<Region*> regions_;  // owning, in creation order
+  std::vector<Region*> regions_;   // owning, in creation order
   std::deque<Region*> active_;     // the last search found a chunk here
   std::deque<Region*> exhausted_;  // the last search found none
   unsigned rescanCountdown_ = 0;

@@ -1,10 +1,10 @@
-#include "platform/crash_report.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+
+#include "platform/crash_report.h"
 
 namespace platform {
 namespace {

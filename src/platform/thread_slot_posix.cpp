@@ -1,9 +1,9 @@
-#include "platform/thread_slot.h"
-
 #include <pthread.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "platform/thread_slot.h"
 
 namespace platform {
 

@@ -1,8 +1,8 @@
-#include "platform/thread_slot.h"
-
 #include <windows.h>
 
 #include <stdexcept>
+
+#include "platform/thread_slot.h"
 
 namespace platform {
 

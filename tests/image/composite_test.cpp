@@ -83,14 +83,14 @@ TEST(Composite, RefusesRegionsThatMissTheDestination) {
     std::int32_t dx, dy, width, height;
   };
   const Case cases[] = {
-      {20, 0, 5, 5},  {0, 10, 5, 5},  {-5, 0, 5, 5}, {0, -5, 5, 5},
-      {0, 0, 0, 5},   {0, 0, 5, 0},   {0, 0, -3, 5}, {INT32_MIN + 1, 0, 5, 5},
+      {20, 0, 5, 5}, {0, 10, 5, 5}, {-5, 0, 5, 5}, {0, -5, 5, 5},
+      {0, 0, 0, 5},  {0, 0, 5, 0},  {0, 0, -3, 5}, {INT32_MIN + 1, 0, 5, 5},
   };
   CImage32 picture;
   FillNumbered(picture, 5, 5);
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.dx << ", " << c.dy << ", " << c.width << " x "
-                                    << c.height);
+    SCOPED_TRACE(testing::Message()
+                 << c.dx << ", " << c.dy << ", " << c.width << " x " << c.height);
     CImage32 canvas;
     FillCanvas(canvas, 20, 10);
     EXPECT_FALSE(

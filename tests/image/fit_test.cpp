@@ -15,12 +15,12 @@ TEST(FitSize, KeepsTheAspectAndTouchesTheBox) {
       {256, 256, 1000, 500, 256, 128}, {256, 256, 500, 1000, 128, 256},
       {256, 256, 300, 300, 256, 256},  {256, 256, 30, 10, 256, 85},
       {256, 256, 3000, 1, 256, 0},     {256, 256, 1, 3000, 0, 256},
-      {256, 256, 7, 0, 256, 256},      // height 0: aspect 1.0
+      {256, 256, 7, 0, 256, 256},  // height 0: aspect 1.0
       {256, 128, 100, 100, 128, 128},  {96, 256, 1000, 1, 96, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.picW << " x " << c.picH << " in " << c.boxW << " x "
-                                    << c.boxH);
+    SCOPED_TRACE(testing::Message()
+                 << c.picW << " x " << c.picH << " in " << c.boxW << " x " << c.boxH);
     oxan::FitRect fit{-1, -1, -1, -1};
     oxan::FitSize(c.boxW, c.boxH, c.picW, c.picH, fit);
     EXPECT_EQ(fit.x, 0);

@@ -109,11 +109,10 @@ TEST_F(Image32, RefusesPixelCountsWhoseByteCountExceeds31Bits) {
     bool allocatorAsked;
   };
   const Case cases[] = {
-      {536870911, 1, true},   // 2147483644 bytes: the largest accepted
-      {1, 536870911, true},
-      {536870912, 1, false},  // 2^31 bytes
-      {46341, 46341, false},  // 2147488281 pixels
-      {65536, 65536, false},  // 2^32 pixels: 0 in 32 bits
+      {536870911, 1, true},  // 2147483644 bytes: the largest accepted
+      {1, 536870911, true},          {536870912, 1, false},  // 2^31 bytes
+      {46341, 46341, false},                                 // 2147488281 pixels
+      {65536, 65536, false},                                 // 2^32 pixels: 0 in 32 bits
       {INT32_MAX, INT32_MAX, false},
   };
   for (const Case& c : cases) {
@@ -139,7 +138,10 @@ TEST_F(Image32, ReportsRowBytesAndPowerOfTwoSides) {
     bool powerOfTwo;
   };
   const Case cases[] = {
-      {3, 5, 12, false}, {64, 128, 256, true}, {64, 96, 256, false}, {1, 1, 4, true},
+      {3, 5, 12, false},
+      {64, 128, 256, true},
+      {64, 96, 256, false},
+      {1, 1, 4, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
@@ -168,8 +170,8 @@ TEST_F(Image32, DrawsThePlaceholderCheckerboard) {
     std::uint32_t colour;
   };
   const Case cases[] = {
-      {0, 0, 0xFFFFFFFF},  {8, 8, 0xFFFFFFFF},  {8, 0, 0xFFE0E0E0},  {0, 8, 0xFFE0E0E0},
-      {16, 0, 0xFFFFFFFF}, {7, 7, 0xFFFFFFFF},  {63, 0, 0xFFE0E0E0}, {63, 63, 0xFFFFFFFF},
+      {0, 0, 0xFFFFFFFF},  {8, 8, 0xFFFFFFFF}, {8, 0, 0xFFE0E0E0},  {0, 8, 0xFFE0E0E0},
+      {16, 0, 0xFFFFFFFF}, {7, 7, 0xFFFFFFFF}, {63, 0, 0xFFE0E0E0}, {63, 63, 0xFFFFFFFF},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");
@@ -187,7 +189,7 @@ TEST_F(Image32, FillCheckerClipsToTheImageAndRefusesEmptyAreas) {
   for (int i = 0; i < 128; ++i) ASSERT_EQ(image.Pixels()[i], 0x12345678u);
 
   EXPECT_TRUE(image.FillChecker(100, 1, 1, 2));
-  EXPECT_EQ(image.RowPointer(0)[63], 2u);           // all 64 columns of row 0
+  EXPECT_EQ(image.RowPointer(0)[63], 2u);          // all 64 columns of row 0
   EXPECT_EQ(image.RowPointer(1)[0], 0x12345678u);  // row 1 untouched
 }
 

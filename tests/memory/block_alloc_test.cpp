@@ -25,9 +25,9 @@ TEST(BlockAlloc, RoutesOnlyExactClassSizesAfterRoundingToThePools) {
     std::size_t route;
   };
   const Case cases[] = {
-      {0, kNoClass},          {16384 - 8, kNoClass}, {16384 - 7, 0},     {16384, 0},
-      {16384 + 1, kNoClass},  {65536 - 7, 1},        {65536, 1},         {65537, kNoClass},
-      {131072 - 7, 2},        {131072, 2},           {131073, kNoClass}, {UINT64_MAX, kNoClass},
+      {0, kNoClass},         {16384 - 8, kNoClass}, {16384 - 7, 0},     {16384, 0},
+      {16384 + 1, kNoClass}, {65536 - 7, 1},        {65536, 1},         {65537, kNoClass},
+      {131072 - 7, 2},       {131072, 2},           {131073, kNoClass}, {UINT64_MAX, kNoClass},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);

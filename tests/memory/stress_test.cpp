@@ -82,8 +82,12 @@ TEST(BlockAllocThreads, BlocksAreNeverSharedAndKeepTheirBytesAcrossThreads) {
         std::memset(data, block.fill, static_cast<std::size_t>(size));
 
         switch (random() % 3) {
-          case 0: exchange.Post(static_cast<int>(random() % kThreads), block); break;
-          default: kept.push_back(block); break;
+          case 0:
+            exchange.Post(static_cast<int>(random() % kThreads), block);
+            break;
+          default:
+            kept.push_back(block);
+            break;
         }
         if (kept.size() > 40) {
           Release(exchange, kept.front(), corrupted[static_cast<std::size_t>(t)]);
