@@ -36,7 +36,7 @@ std::size_t Pools::RegionCount() const {
 
 Pools::ThreadCaches& Pools::CallerCaches() {
   if (void* caches = slot_.Get()) return *static_cast<ThreadCaches*>(caches);
-  auto* caches = new ThreadCaches{this, platform::CurrentThreadId(), {}};
+  auto* caches = new ThreadCaches{platform::CurrentThreadId(), {}};
   for (std::size_t i = 0; i < kClassCount; ++i) caches->caches[i] = {kClassSizes[i], nullptr};
   slot_.Set(caches);
   return *caches;

@@ -69,7 +69,6 @@ class Pools {
     ChunkHeader* chunk;  // owned by this thread, or null
   };
   struct ThreadCaches {
-    Pools* pools;
     std::uint32_t threadId;
     std::array<ThreadClassCache, kClassCount> caches;
   };
