@@ -18,6 +18,8 @@ packages=(
   libmimalloc-dev
   libboost-dev
   libflatbuffers-dev
+  # resampling comparison (bench/compare-resample.py)
+  python3-pil
   # Windows cross build and its test runner
   g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix

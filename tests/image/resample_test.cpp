@@ -1,0 +1,185 @@
+#include "image/resample.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "image/resample_step.h"
+#include "resample_reference.h"
+
+namespace {
+
+using oxan::CImage32;
+using Pixels = std::vector<std::uint32_t>;
+
+constexpr std::uint32_t Argb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return a << 24 | r << 16 | g << 8 | b;
+}
+constexpr std::uint32_t Red(std::uint32_t r) { return Argb(255, r, 0, 0); }
+
+void Fill(CImage32& image, std::int32_t width, std::int32_t height, const Pixels& pixels) {
+  ASSERT_TRUE(image.Resize(width, height));
+  ASSERT_EQ(pixels.size(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  std::copy(pixels.begin(), pixels.end(), image.Pixels());
+}
+
+Pixels Contents(const CImage32& image) {
+  return Pixels(image.Pixels(), image.Pixels() + std::int64_t{image.Width()} * image.Height());
+}
+
+// Random pixels: a quarter fully transparent, a quarter semi-transparent
+// (with a few alphas repeated so equal-alpha spans occur), the rest opaque.
+void FillRandom(CImage32& image, std::int32_t width, std::int32_t height, std::mt19937& random) {
+  ASSERT_TRUE(image.Resize(width, height));
+  for (std::int64_t i = 0; i < std::int64_t{width} * height; ++i) {
+    const std::uint32_t colour = random() & 0xFFFFFF;
+    const std::uint32_t kind = random() % 8;
+    const std::uint32_t alpha = kind < 2 ? 0 : kind < 3 ? 128 : kind < 4 ? random() % 256 : 255;
+    image.Pixels()[i] = alpha << 24 | colour;
+  }
+}
+
+struct WorkedExample {
+  const char* name;
+  std::int32_t sourceWidth, sourceHeight;
+  Pixels source;
+  std::int32_t width, height;
+  Pixels expected;
+};
+
+TEST(Resample, GivesTheWorkedExamples) {
+  const WorkedExample examples[] = {
+      {"2x2 replicated to 4x4", 2, 2, {1, 2, 3, 4}, 4, 4,
+       {1, 1, 2, 2, 1, 1, 2, 2, 3, 3, 4, 4, 3, 3, 4, 4}},
+      {"transparent neighbour halves only the alpha", 2, 1, {Argb(255, 255, 0, 0), 0}, 1, 1,
+       {Argb(127, 255, 0, 0)}},
+      {"one-row result: every pixel at minimum weight", 4, 1,
+       {Red(0), Red(100), Red(200), Red(40)}, 2, 1, {Red(100), Red(120)}},
+      {"two rows to one", 4, 2,
+       {Red(0), Red(100), Red(200), Red(40), Red(0), Red(100), Red(200), Red(40)}, 2, 1,
+       {Red(50), Red(198)}},
+      {"3x3 to 2x2", 3, 3,
+       {Red(0), Red(30), Red(60), Red(90), Red(120), Red(150), Red(180), Red(210), Red(240)}, 2,
+       2, {Red(40), Red(60), Red(101), Red(123)}},
+      {"3x1 colours", 3, 1,
+       {Argb(255, 16, 32, 48), Argb(255, 64, 80, 96), Argb(255, 112, 128, 144)}, 2, 1,
+       {Argb(255, 40, 56, 72), Argb(255, 88, 104, 120)}},
+      {"equal alphas kept exactly", 3, 1,
+       {Argb(128, 255, 0, 0), Argb(128, 255, 0, 0), Argb(64, 0, 0, 255)}, 2, 1,
+       {Argb(128, 255, 0, 0), Argb(96, 170, 0, 85)}},
+  };
+  for (const WorkedExample& e : examples) {
+    CImage32 source, destination;
+    Fill(source, e.sourceWidth, e.sourceHeight, e.source);
+    ASSERT_TRUE(destination.Resize(e.width, e.height));
+    EXPECT_TRUE(oxan::Resample(destination, source));
+    EXPECT_EQ(Contents(destination), e.expected) << e.name;
+  }
+}
+
+TEST(Resample, EqualSizesCopyEveryPixel) {
+  std::mt19937 random(7);
+  CImage32 source, destination;
+  FillRandom(source, 37, 23, random);
+  ASSERT_TRUE(destination.Resize(37, 23));
+  EXPECT_TRUE(oxan::Resample(destination, source));
+  EXPECT_EQ(Contents(destination), Contents(source));
+  EXPECT_TRUE(oxan::Resample(source, source));
+  EXPECT_EQ(Contents(destination), Contents(source));
+}
+
+TEST(Resample, StepsAreTruncatedFixedPoint) {
+  EXPECT_EQ(oxan::ResampleStep(3, 2), 98304);
+  EXPECT_EQ(oxan::ResampleStep(100, 256), 25600);
+  EXPECT_EQ(oxan::ResampleStep(300, 256), 76800);
+  EXPECT_EQ(oxan::ResampleStep(200, 170), 77101);
+}
+
+// 100 × 100 to 256 × 256 is not a whole multiple: the area method runs, and
+// the last column and row take source column and row 99 at the minimum weight.
+TEST(Resample, UpscaledLastColumnAndRowKeepTheirSourceColours) {
+  CImage32 source, destination;
+  ASSERT_TRUE(source.Resize(100, 100));
+  for (std::int32_t y = 0; y < 100; ++y)
+    for (std::int32_t x = 0; x < 100; ++x)
+      source.RowPointer(y)[x] = Argb(255, static_cast<std::uint32_t>(x),
+                                     static_cast<std::uint32_t>(y), 7);
+  ASSERT_TRUE(destination.Resize(256, 256));
+  oxan::Resample(destination, source);
+  for (std::int32_t i = 0; i < 256; ++i) {
+    const std::uint32_t lastColumn = destination.RowPointer(i)[255];
+    const std::uint32_t lastRow = destination.RowPointer(255)[i];
+    EXPECT_EQ(lastColumn >> 24, 255u) << i;
+    EXPECT_EQ((lastColumn >> 16) & 255, 99u) << i;
+    EXPECT_EQ(lastRow >> 24, 255u) << i;
+    EXPECT_EQ((lastRow >> 8) & 255, 99u) << i;
+  }
+}
+
+void ExpectSameAsReference(const CImage32& source, std::int32_t width, std::int32_t height) {
+  CImage32 fast, reference;
+  ASSERT_TRUE(fast.Resize(width, height));
+  ASSERT_TRUE(reference.Resize(width, height));
+  std::fill_n(fast.Pixels(), std::int64_t{width} * height, 0xDEADBEEF);
+  oxan::Resample(fast, source);
+  oxan::testing::ReferenceResample(reference, source);
+  const Pixels got = Contents(fast), want = Contents(reference);
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i], want[i]) << source.Width() << "x" << source.Height() << " -> " << width
+                               << "x" << height << " at (" << i % static_cast<std::size_t>(width)
+                               << ", " << i / static_cast<std::size_t>(width) << ")";
+  }
+}
+
+TEST(Resample, MatchesThePlainRuleForRandomSizes) {
+  std::mt19937 random(20261210);
+  std::uniform_int_distribution<std::int32_t> side(1, 300);
+  for (int n = 0; n < 400; ++n) {
+    CImage32 source;
+    FillRandom(source, side(random), side(random), random);
+    ExpectSameAsReference(source, side(random), side(random));
+  }
+}
+
+TEST(Resample, MatchesThePlainRuleForChosenSizes) {
+  // Tiny sides, near-equal sizes, up in one direction and down in the other,
+  // more than 256 destination columns, and the sizes the thumbnailer uses.
+  const std::int32_t sizes[][4] = {
+      {1, 1, 3, 5},     {1, 7, 1, 3},     {2, 3, 3, 2},       {255, 1, 256, 1},
+      {257, 3, 256, 2}, {300, 200, 256, 170}, {100, 100, 256, 256}, {1000, 1, 256, 1},
+      {5, 9, 299, 2},   {300, 2, 299, 1}, {64, 48, 256, 192}, {299, 300, 300, 299}};
+  std::mt19937 random(11);
+  for (const auto& s : sizes) {
+    CImage32 source;
+    FillRandom(source, s[0], s[1], random);
+    ExpectSameAsReference(source, s[2], s[3]);
+  }
+}
+
+// Beyond 32768 source pixels the positions need more than 32 bits; spans
+// also get wider than one row pass and taller than one fold.
+TEST(Resample, LargeSourcesAverageCorrectlyAndReadInBounds) {
+  const std::int32_t sizes[][4] = {{40000, 2, 7, 1},  {2, 40000, 1, 7},  {70000, 1, 3, 1},
+                                   {5, 700, 3, 2},    {3000, 3, 2, 2},   {40000, 1, 80000, 1}};
+  std::mt19937 random(5);
+  for (const auto& s : sizes) {
+    CImage32 source;
+    FillRandom(source, s[0], s[1], random);
+    ExpectSameAsReference(source, s[2], s[3]);
+  }
+}
+
+TEST(Resample, LargeSourceHalvesStayApart) {
+  CImage32 source, destination;
+  ASSERT_TRUE(source.Resize(40000, 1));
+  for (std::int32_t x = 0; x < 40000; ++x)
+    source.Pixels()[x] = x < 20000 ? Argb(255, 255, 0, 0) : Argb(255, 0, 0, 255);
+  ASSERT_TRUE(destination.Resize(7, 1));
+  oxan::Resample(destination, source);
+  for (std::int32_t k = 0; k < 3; ++k) EXPECT_EQ(destination.Pixels()[k], Argb(255, 255, 0, 0));
+  for (std::int32_t k = 4; k < 7; ++k) EXPECT_EQ(destination.Pixels()[k], Argb(255, 0, 0, 255));
+}
+
+}  // namespace
