@@ -59,7 +59,8 @@ void BM_CopyDestination(benchmark::State& state) {
   FillPicture(from, width, height);
   if (!to.Resize(width, height)) throw std::bad_alloc();
   for (auto _ : state) {
-    std::memcpy(to.Pixels(), from.Pixels(), std::size_t{4} * static_cast<std::uint32_t>(width * height));
+    std::memcpy(to.Pixels(), from.Pixels(),
+                std::size_t{4} * static_cast<std::uint32_t>(width * height));
     benchmark::DoNotOptimize(to.Pixels());
     benchmark::ClobberMemory();
   }

@@ -32,7 +32,8 @@ Span SpanOf(std::int64_t index, std::int64_t step, std::int32_t extent) {
   return span;
 }
 
-// x / 255, rounded; exact for every x up to 255 × 65025.
+// x / 255 as the weights define it: close to rounding, fits 32 bits for
+// every x up to 255 × 65025.
 inline std::uint32_t Div255(std::uint32_t x) { return ((x + 1) + ((x + 1) >> 8)) >> 8; }
 
 // The weight of a pixel at an end of the span: its coverage product, never

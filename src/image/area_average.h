@@ -3,9 +3,9 @@
 //
 // Each destination pixel covers a span of source pixels; the span's ends get
 // 8-bit fractional coverage, and colours are averaged weighted by alpha.
-// Written for the compiler to vectorise: a row of the span is one pass over
-// the source pixels the destination row touches, with no branch and no
-// division inside. Scratch space lives on the stack (under 64 KiB).
+// Coverage is worked out once per destination column and row; interior
+// pixels take a fixed weight, so their loop has no multiplication by a
+// weight and no division. Allocates nothing.
 #pragma once
 
 #include "image/image32.h"

@@ -12,8 +12,7 @@
 namespace oxan {
 
 inline std::int64_t ResampleStep(std::int32_t sourceExtent, std::int32_t destinationExtent) {
-  return static_cast<std::int64_t>(static_cast<double>(sourceExtent) / destinationExtent *
-                                   65536.0);
+  return static_cast<std::int64_t>(static_cast<double>(sourceExtent) / destinationExtent * 65536.0);
 }
 
 // The source pixel a 16.16 position falls in.

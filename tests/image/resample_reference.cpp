@@ -74,8 +74,8 @@ void ReferenceArea(CImage32& dst, const CImage32& src, std::int64_t stepX, std::
       Pixel result = 0;
       if (alphaSum != 0) {
         const std::uint64_t alpha = sameAlpha ? firstAlpha : alphaSum * 255 / weightSum;
-        result = static_cast<Pixel>(alpha << 24 | (red / alphaSum) << 16 |
-                                    (green / alphaSum) << 8 | blue / alphaSum);
+        result = static_cast<Pixel>(alpha << 24 | (red / alphaSum) << 16 | (green / alphaSum) << 8 |
+                                    blue / alphaSum);
       }
       dst.Pixels()[j * dst.Width() + k] = result;
     }
@@ -85,10 +85,10 @@ void ReferenceArea(CImage32& dst, const CImage32& src, std::int64_t stepX, std::
 }  // namespace
 
 void ReferenceResample(CImage32& destination, const CImage32& source) {
-  const std::int64_t stepX = static_cast<std::int64_t>(
-      static_cast<double>(source.Width()) / destination.Width() * 65536.0);
-  const std::int64_t stepY = static_cast<std::int64_t>(
-      static_cast<double>(source.Height()) / destination.Height() * 65536.0);
+  const std::int64_t stepX = static_cast<std::int64_t>(static_cast<double>(source.Width()) /
+                                                       destination.Width() * 65536.0);
+  const std::int64_t stepY = static_cast<std::int64_t>(static_cast<double>(source.Height()) /
+                                                       destination.Height() * 65536.0);
   if (destination.Width() % source.Width() == 0 && destination.Height() % source.Height() == 0)
     ReferenceReplicate(destination, source, stepX, stepY);
   else
