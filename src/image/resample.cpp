@@ -1,5 +1,6 @@
 #include "image/resample.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -9,33 +10,116 @@
 namespace oxan {
 namespace {
 
-// Each destination pixel takes the source pixel under its centre. A row whose
-// source row is the one before's is copied from the destination row above.
+using PixelQuad = std::uint32_t __attribute__((vector_size(16)));
+
+void FillRun(std::uint32_t* out, std::uint32_t value, std::int64_t length) {
+  const PixelQuad quad = {value, value, value, value};
+  for (; length >= 4; length -= 4, out += 4) std::memcpy(out, &quad, sizeof quad);
+  for (; length > 0; --length) *out++ = value;
+}
+
+// Runs whose length is a multiple of 4, from four source pixels at a time:
+// each pixel spread over a whole vector. Returns the pixels done.
+std::int64_t FillQuadRuns(std::uint32_t* out, const std::uint32_t* pixel, std::int64_t count,
+                          std::int64_t length) {
+  using Lanes = std::int32_t __attribute__((vector_size(16)));
+  std::int64_t done = 0;
+  for (; done + 4 <= count; done += 4) {
+    PixelQuad four;
+    std::memcpy(&four, pixel + done, sizeof four);
+    const PixelQuad spread[4] = {
+        __builtin_shuffle(four, Lanes{0, 0, 0, 0}), __builtin_shuffle(four, Lanes{1, 1, 1, 1}),
+        __builtin_shuffle(four, Lanes{2, 2, 2, 2}), __builtin_shuffle(four, Lanes{3, 3, 3, 3})};
+    for (const PixelQuad& quad : spread)
+      for (std::int64_t k = 0; k < length; k += 4, out += 4) std::memcpy(out, &quad, sizeof quad);
+  }
+  return done;
+}
+
+// How one block of destination columns maps onto source columns: runs of
+// consecutive destination columns that take the same source column. The
+// mapping is the same for every row, so it is worked out once per block.
+class ColumnBlock {
+ public:
+  static constexpr std::int32_t kColumns = 1024;
+
+  // Destination columns [first, end), at most kColumns of them.
+  ColumnBlock(std::int64_t first, std::int64_t end, std::int64_t stepX, std::int32_t sourceWidth) {
+    std::int64_t x = stepX / 2 + first * stepX;
+    for (std::int64_t k = first; k < end; ++k, x += stepX) {
+      const std::int64_t column = WholePart(x);
+      if (count_ > 0 && runs_[count_ - 1].column == column)
+        ++runs_[count_ - 1].length;
+      else
+        runs_[count_++] = Run{column, 1};
+    }
+    // Columns only grow, so the runs inside the source come first.
+    inside_ = count_;
+    while (inside_ > 0 && runs_[inside_ - 1].column >= sourceWidth) --inside_;
+    const Run& head = runs_[0];
+    uniform_ = inside_ == count_ && std::all_of(runs_, runs_ + count_, [&](const Run& run) {
+                 return run.length == head.length && run.column == head.column + (&run - runs_);
+               });
+  }
+
+  // Writes the block's part of a destination row from a source row; 0 where
+  // the source row is null or a column lies outside it.
+  void FillRow(std::uint32_t* out, const std::uint32_t* in) const {
+    std::int64_t r = 0;
+    if (in && uniform_) {
+      // Consecutive source pixels, each repeated the same number of times.
+      const std::int64_t length = runs_[0].length;
+      const std::uint32_t* pixel = in + runs_[0].column;
+      if (length % 4 == 0) r = FillQuadRuns(out, pixel, count_, length);
+      for (out += r * length; r < count_; out += length, ++r) FillRun(out, pixel[r], length);
+      return;
+    }
+    if (in)
+      for (; r < inside_; out += runs_[r].length, ++r)
+        FillRun(out, in[runs_[r].column], runs_[r].length);
+    for (; r < count_; out += runs_[r].length, ++r) FillRun(out, 0, runs_[r].length);
+  }
+
+ private:
+  struct Run {
+    std::int64_t column;
+    std::int64_t length;
+  };
+  Run runs_[kColumns];
+  std::int64_t count_ = 0;
+  std::int64_t inside_ = 0;
+  bool uniform_ = false;
+};
+
+// The source row under the centre of destination row i; at or beyond the
+// source's height when the centre falls below it.
+std::int64_t SourceRow(std::int32_t i, std::int64_t stepY) {
+  return WholePart(stepY / 2 + i * stepY);
+}
+
+// Each destination pixel takes the source pixel under its centre, 0 outside
+// the source. Rows are filled block by block of columns; a row whose source
+// row is the one above's is then copied from the destination row above.
 void Replicate(CImage32& destination, const CImage32& source) {
   const std::int32_t dw = destination.Width();
-  const std::int32_t sw = source.Width();
-  const std::int64_t stepX = ResampleStep(sw, dw);
-  const std::int64_t stepY = ResampleStep(source.Height(), destination.Height());
-  const std::uint32_t* previousIn = nullptr;
-  const std::uint32_t* previousOut = nullptr;
-  std::int64_t y = stepY / 2;
-  for (std::int32_t i = 0; i < destination.Height(); ++i, y += stepY) {
-    std::uint32_t* out = destination.RowPointer(i);
-    const std::int64_t row = WholePart(y);
-    const std::uint32_t* in =
-        row < source.Height() ? source.RowPointer(static_cast<std::int32_t>(row)) : nullptr;
-    if (in && in == previousIn) {
-      std::memcpy(out, previousOut, static_cast<std::size_t>(dw) * sizeof(std::uint32_t));
-    } else {
-      std::int64_t x = stepX / 2;
-      for (std::int32_t k = 0; k < dw; ++k, x += stepX) {
-        const std::int64_t column = WholePart(x);
-        out[k] = in && column < sw ? in[column] : 0;
-      }
+  const std::int32_t dh = destination.Height();
+  const std::int32_t sh = source.Height();
+  const std::int64_t stepX = ResampleStep(source.Width(), dw);
+  const std::int64_t stepY = ResampleStep(sh, dh);
+  for (std::int64_t first = 0; first < dw; first += ColumnBlock::kColumns) {
+    const ColumnBlock block(first, std::min<std::int64_t>(dw, first + ColumnBlock::kColumns), stepX,
+                            source.Width());
+    for (std::int32_t i = 0; i < dh; ++i) {
+      const std::int64_t row = SourceRow(i, stepY);
+      if (i > 0 && row == SourceRow(i - 1, stepY)) continue;
+      block.FillRow(destination.RowPointer(i) + first,
+                    row < sh ? source.RowPointer(static_cast<std::int32_t>(row)) : nullptr);
     }
-    previousIn = in;
-    previousOut = out;
   }
+  const std::size_t rowBytes = static_cast<std::size_t>(dw) * sizeof(std::uint32_t);
+  for (std::int32_t i = 1; i < dh; ++i)
+    if (SourceRow(i, stepY) == SourceRow(i - 1, stepY))
+      std::memcpy(destination.RowPointer(i), destination.RowPointer(i - 1), rowBytes);
 }
 
 }  // namespace

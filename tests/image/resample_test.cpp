@@ -190,6 +190,15 @@ TEST(Resample, MatchesThePlainRuleForChosenSizes) {
       {300, 2, 299, 1},
       {64, 48, 256, 192},
       {299, 300, 300, 299},
+      // Replication: run lengths of 2, 3 (uneven under truncated steps), 4
+      // and 8 with a source width that is not a multiple of 4, and
+      // destination rows wider than one block of columns.
+      {3, 3, 9, 6},
+      {7, 5, 56, 15},
+      {13, 2, 104, 4},
+      {5, 3, 1500, 3},
+      {1, 1, 1100, 2},
+      {1023, 1, 2046, 2},
       // Beyond 32768 source pixels positions need more than 32 bits; spans
       // wider than 256 columns or taller than 256 rows overflow 32-bit sums.
       {40000, 2, 7, 1},
