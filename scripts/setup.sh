@@ -18,6 +18,12 @@ packages=(
   libmimalloc-dev
   libboost-dev
   libflatbuffers-dev
+  libtinyxml-dev
+  zlib1g-dev
+  libpng-dev
+  libzstd-dev
+  # command-line comparison (bench/compare-cli.sh)
+  libvips-tools
   # resampling comparison (bench/compare-resample.py)
   python3-pil
   # Windows cross build and its test runner

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the third-party libraries of the Windows build into
 # build/windows-deps/prefix, from Debian's own sources so that Debian's
-# security fixes are in: TinyXML and Zstandard (source packages), Google
+# security fixes are in: TinyXML, Zstandard and libpng (source packages, libpng
+# against the mingw zlib of libz-mingw-w64-dev), Google
 # Benchmark (source package) and GoogleTest (/usr/src/googletest). Boost and
 # FlatBuffers are header-only here: their directories under /usr/include are
 # linked into the prefix, so the cross compiler never sees /usr/include as a
@@ -79,6 +80,15 @@ if ! built zstd; then
   cmake_cross zstd "$src/build/cmake" -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_SHARED=OFF \
     -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF
   stamp zstd "$version"
+fi
+
+# libpng: the static library only.
+if ! built libpng; then
+  fetch_source libpng1.6
+  echo "windows-deps: libpng $version"
+  cmake_cross libpng "$src" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DSKIP_INSTALL_PROGRAMS=ON
+  stamp libpng "$version"
 fi
 
 # GoogleTest from the source Debian ships with libgtest-dev.

@@ -1,0 +1,248 @@
+#include "formats/native/vfk_thumbnail.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/memory_stream.h"
+#include "vfk_writer.h"
+
+namespace {
+
+using vfktest::Bytes;
+using vfktest::VfkDocument;
+using vfktest::VfkEntry;
+
+std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(std::int64_t{width} * height));
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | (i % 3 == 0 ? 0u : 0x80000000u);
+  return pixels;
+}
+
+bool Load(const Bytes& bytes, oxan::CImage32& image) {
+  ComRef<IStream> stream = MakeMemoryStream(bytes);
+  return LoadVfkThumbnail(image, stream.Get());
+}
+
+bool IsUntouched(const oxan::CImage32& image) {
+  return image.Width() == 1 && image.Height() == 1 && image.Pixels()[0] == 0;
+}
+
+std::vector<std::uint32_t> PixelsOf(const oxan::CImage32& image) {
+  return {image.Pixels(), image.Pixels() + std::int64_t{image.Width()} * image.Height()};
+}
+
+TEST(LoadVfkThumbnail, LoadsStoredAndCompressedThumbnailsByteForByte) {
+  struct Case {
+    const char* what;
+    std::int32_t width;
+    std::int32_t height;
+    std::uint32_t method;
+  };
+  const Case cases[] = {
+      {"stored", 40, 30, vfktest::kStored},  {"zlib", 40, 30, vfktest::kZlib},
+      {"widest", 1024, 1, vfktest::kZlib},   {"tallest", 1, 1024, vfktest::kStored},
+      {"one pixel", 1, 1, vfktest::kStored}, {"largest", 1024, 1024, vfktest::kZlib},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<std::uint32_t> pixels = Picture(c.width, c.height);
+    oxan::CImage32 image;
+    ASSERT_TRUE(
+        Load(WriteVfk(vfktest::ThumbnailDocument(c.width, c.height, pixels, c.method)), image));
+    EXPECT_EQ(image.Width(), c.width);
+    EXPECT_EQ(image.Height(), c.height);
+    EXPECT_EQ(PixelsOf(image), pixels);
+  }
+}
+
+TEST(LoadVfkThumbnail, SkipsEntriesBeforeTheThumbnailByTheirStoredLength) {
+  const std::vector<std::uint32_t> pixels = Picture(5, 4);
+  VfkDocument document = vfktest::ThumbnailDocument(5, 4, pixels, vfktest::kZlib);
+  VfkEntry other;
+  other.name = "thumbnail";  // "thumb" is a prefix of it: no match
+  other.method = 9;          // skipped by storedLength whatever the method
+  other.content = Bytes(300, 1);
+  document.entries.insert(document.entries.begin() + 1, other);
+  VfkEntry upper = other;
+  upper.name = "THUMB";
+  upper.method = vfktest::kStored;
+  document.entries.insert(document.entries.begin() + 1, upper);
+  oxan::CImage32 image;
+  ASSERT_TRUE(Load(WriteVfk(document), image));
+  EXPECT_EQ(PixelsOf(image), pixels);
+}
+
+TEST(LoadVfkThumbnail, ReadsTheHeaderAfterAnUnknownMethodAsTheNextEntry) {
+  const std::vector<std::uint32_t> pixels = Picture(3, 3);
+  VfkDocument document = vfktest::ThumbnailDocument(3, 3, pixels, vfktest::kStored);
+  VfkEntry odd;
+  odd.name = "thumb";
+  odd.method = 2;
+  odd.unpackedLength = 36;  // no payload: the real entry header follows
+  document.entries.insert(document.entries.begin() + 1, odd);
+  oxan::CImage32 image;
+  ASSERT_TRUE(Load(WriteVfk(document), image));
+  EXPECT_EQ(PixelsOf(image), pixels);
+}
+
+TEST(LoadVfkThumbnail, MatchesANameThatFillsAllSixtyFourBytes) {
+  const std::string name(64, 'n');
+  const std::vector<std::uint32_t> pixels = Picture(2, 2);
+  VfkDocument document = vfktest::ThumbnailDocument(2, 2, pixels, vfktest::kStored);
+  document.xml = vfktest::ThumbXml("2", "2", name);
+  document.entries.back().name = name;
+  oxan::CImage32 image;
+  ASSERT_TRUE(Load(WriteVfk(document), image));
+  EXPECT_EQ(PixelsOf(image), pixels);
+
+  document.xml = vfktest::ThumbXml("2", "2", name + "x");  // longer than any name field
+  oxan::CImage32 other;
+  EXPECT_FALSE(Load(WriteVfk(document), other));
+}
+
+TEST(LoadVfkThumbnail, AcceptsTheLongestXmlText) {
+  VfkDocument document = vfktest::ThumbnailDocument(2, 1, Picture(2, 1), vfktest::kStored);
+  document.xml += std::string(0x9FFFFF - document.xml.size(), ' ');
+  oxan::CImage32 image;
+  EXPECT_TRUE(Load(WriteVfk(document), image));
+}
+
+TEST(LoadVfkThumbnail, LeavesThePlaceholderForAnOverlongXmlText) {
+  VfkDocument document = vfktest::ThumbnailDocument(2, 1, Picture(2, 1), vfktest::kStored);
+  document.xmlLength = 0xA00000;
+  oxan::CImage32 image;
+  EXPECT_FALSE(Load(WriteVfk(document), image));
+  ASSERT_EQ(image.Width(), 64);
+  ASSERT_EQ(image.Height(), 64);
+  EXPECT_EQ(image.Pixels()[0], 0xFFFFFFFFu);
+  EXPECT_EQ(image.Pixels()[7], 0xFFFFFFFFu);
+  EXPECT_EQ(image.Pixels()[8], 0xFFE0E0E0u);
+  EXPECT_EQ(image.Pixels()[8 * 64], 0xFFE0E0E0u);
+  EXPECT_EQ(image.Pixels()[8 * 64 + 8], 0xFFFFFFFFu);
+}
+
+// Each case damages a good 4 × 3 zlib document in one way.
+struct Damage {
+  const char* what;
+  std::function<void(VfkDocument&)> onDocument;
+  std::function<void(Bytes&)> onBytes;
+  bool untouched;  // the image is still the fresh 1 × 1 one
+};
+
+TEST(LoadVfkThumbnail, RefusesDamagedDocuments) {
+  const auto xmlWith = [](const char* width, const char* height) {
+    return [=](VfkDocument& d) {
+      d.xml =
+          vfktest::ThumbXml(width ? std::optional<std::string>(width) : std::nullopt,
+                            height ? std::optional<std::string>(height) : std::nullopt, "thumb");
+    };
+  };
+  const auto thumbEntry = [](std::function<void(VfkEntry&)> change) {
+    return [=](VfkDocument& d) { change(d.entries.back()); };
+  };
+  const std::vector<Damage> damages = {
+      {"magic's last byte", [](VfkDocument& d) { d.magic[7] = 'X'; }, {}, true},
+      {"four bytes", {}, [](Bytes& b) { b.resize(4); }, true},
+      {"end inside the header", {}, [](Bytes& b) { b.resize(14); }, true},
+      {"end inside the XML", {}, [](Bytes& b) { b.resize(40); }, true},
+      {"no Lorapp",
+       [](VfkDocument& d) {
+         d.xml = "<Other><Thumb width=\"4\" height=\"3\" bin=\"thumb\"/></Other>";
+       },
+       {},
+       true},
+      {"Thumb as grandchild",
+       [](VfkDocument& d) {
+         d.xml = "<Lorapp><Page><Thumb width=\"4\" height=\"3\" bin=\"thumb\"/></Page></Lorapp>";
+       },
+       {},
+       true},
+      {"width 0", xmlWith("0", "3"), {}, true},
+      {"width 1025", xmlWith("1025", "3"), {}, true},
+      {"height -3", xmlWith("4", "-3"), {}, true},
+      {"no height", xmlWith("4", nullptr), {}, true},
+      {"width not a number", xmlWith("four", "3"), {}, true},
+      {"width with a space", xmlWith(" 4", "3"), {}, true},
+      {"width beyond int", xmlWith("99999999999", "3"), {}, true},
+      {"no thumbnail entry", [](VfkDocument& d) { d.entries.pop_back(); }, {}, false},
+      {"bad tag before it",
+       [](VfkDocument& d) {
+         d.entries.front().tag = {'P', 'A', 'K', ' '};
+       },
+       {},
+       false},
+      {"unpackedLength 0", thumbEntry([](VfkEntry& e) { e.unpackedLength = 0; }), {}, false},
+      {"stored and cut short", thumbEntry([](VfkEntry& e) { e.method = vfktest::kStored; }),
+       [](Bytes& b) { b.pop_back(); }, false},
+      {"stored, fewer bytes than pixels",
+       thumbEntry([](VfkEntry& e) {
+         e.method = vfktest::kStored;
+         e.content.resize(44);
+       }),
+       {},
+       false},
+      {"stored, huge unpackedLength",
+       thumbEntry([](VfkEntry& e) {
+         e.method = vfktest::kStored;
+         e.unpackedLength = 0xFFFFFFFF;
+       }),
+       {},
+       false},
+      {"zlib data damaged", {}, [](Bytes& b) { b[b.size() - 10] ^= 0x55; }, false},
+      {"zlib cut short", {}, [](Bytes& b) { b.resize(b.size() - 3); }, false},
+      {"zlib, storedLength past the end",
+       thumbEntry([](VfkEntry& e) { e.storedLength = 0xFFFFFFFF; }),
+       {},
+       false},
+      {"zlib gives fewer bytes than pixels",
+       thumbEntry([](VfkEntry& e) {
+         e.content.resize(44);
+         e.unpackedLength = 48;
+       }),
+       {},
+       false},
+      {"zlib gives more than unpackedLength",
+       thumbEntry([](VfkEntry& e) {
+         e.content.resize(60);
+         e.unpackedLength = 48;
+       }),
+       {},
+       false},
+      {"zlib, unpackedLength below the pixels",
+       thumbEntry([](VfkEntry& e) { e.unpackedLength = 47; }),
+       {},
+       false},
+      {"not zlib at all", thumbEntry([](VfkEntry& e) { e.packed = Bytes(48, 0xAB); }), {}, false},
+  };
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    VfkDocument document = vfktest::ThumbnailDocument(4, 3, Picture(4, 3), vfktest::kZlib);
+    if (damage.onDocument) damage.onDocument(document);
+    Bytes bytes = WriteVfk(document);
+    if (damage.onBytes) damage.onBytes(bytes);
+    oxan::CImage32 image;
+    EXPECT_FALSE(Load(bytes, image));
+    if (damage.untouched) {
+      EXPECT_TRUE(IsUntouched(image));
+    }
+  }
+}
+
+TEST(LoadVfkThumbnail, AcceptsTheEdgesOfTheSideLimits) {
+  const std::pair<const char*, const char*> sides[] = {{"1024", "1"}, {"1", "1024"}, {"+2", "1"}};
+  for (const auto& [width, height] : sides) {
+    SCOPED_TRACE(std::string(width) + " x " + height);
+    const std::int32_t w = std::stoi(width), h = std::stoi(height);
+    VfkDocument document = vfktest::ThumbnailDocument(w, h, Picture(w, h), vfktest::kStored);
+    document.xml = vfktest::ThumbXml(width, height, "thumb");
+    oxan::CImage32 image;
+    EXPECT_TRUE(Load(WriteVfk(document), image));
+  }
+}
+
+}  // namespace
