@@ -1,0 +1,103 @@
+// Writes the example documents into the folder named on the command line:
+// pictures of different sizes and shapes, opaque and with transparency,
+// stored and zlib-compressed. The README's main command thumbnails them, and
+// the command-line benchmark uses the large one.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "vfk_writer.h"
+
+namespace {
+
+using Paint = std::function<std::uint32_t(double x, double y)>;  // x, y in 0 … 1
+
+std::uint32_t Argb(double a, double r, double g, double b) {
+  const auto byte = [](double v) {
+    return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+  };
+  return byte(a) << 24 | byte(r) << 16 | byte(g) << 8 | byte(b);
+}
+
+std::vector<std::uint32_t> Render(std::int32_t width, std::int32_t height, const Paint& paint) {
+  std::vector<std::uint32_t> pixels;
+  pixels.reserve(static_cast<std::size_t>(std::int64_t{width} * height));
+  for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t x = 0; x < width; ++x)
+      pixels.push_back(paint((x + 0.5) / width, (y + 0.5) / height));
+  return pixels;
+}
+
+// Sky, a sun and hills: opaque.
+std::uint32_t Landscape(double x, double y) {
+  const double sun = std::hypot(x - 0.7, y - 0.35);
+  if (sun < 0.12) return Argb(1, 1, 0.85, 0.3);
+  const double hill = 0.65 + 0.08 * std::sin(x * 9.0);
+  if (y > hill) return Argb(1, 0.2, 0.45 + 0.2 * (1 - y), 0.15);
+  return Argb(1, 0.35 + 0.5 * y, 0.55 + 0.3 * y, 0.95);
+}
+
+// A round badge on transparency with a soft edge.
+std::uint32_t Icon(double x, double y) {
+  const double d = std::hypot(x - 0.5, y - 0.5);
+  const double alpha = std::clamp((0.45 - d) * 40.0, 0.0, 1.0);
+  if (alpha == 0) return 0;
+  return Argb(alpha, 0.9, 0.2 + 0.6 * y, 0.3);
+}
+
+// A tall picture under a half-transparent band.
+std::uint32_t Portrait(double x, double y) {
+  const bool band = y > 0.4 && y < 0.6;
+  return Argb(band ? 0.5 : 1, 0.3 + 0.6 * x, 0.3, 0.8 - 0.5 * y);
+}
+
+// Smooth colour fields with fine detail, so it compresses like a photograph.
+std::uint32_t Large(double x, double y) {
+  const double detail = 0.04 * std::sin(x * 700) * std::cos(y * 530);
+  return Argb(1, 0.5 + 0.4 * std::sin(x * 6 + y * 2) + detail, 0.5 + 0.4 * std::cos(y * 5) - detail,
+              0.5 + 0.3 * std::sin((x + y) * 4));
+}
+
+bool Write(const std::filesystem::path& path, const vfktest::Bytes& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_examples DIR\n");
+    return 2;
+  }
+  const std::filesystem::path dir = argv[1];
+  std::filesystem::create_directories(dir);
+  struct Example {
+    const char* name;
+    std::int32_t width, height;
+    Paint paint;
+    std::uint32_t method;
+  };
+  const Example examples[] = {
+      {"landscape.vfk", 320, 200, Landscape, vfktest::kZlib},
+      {"icon.vfk", 64, 64, Icon, vfktest::kStored},
+      {"portrait.vfk", 150, 240, Portrait, vfktest::kZlib},
+      {"large.vfk", 1024, 1024, Large, vfktest::kZlib},
+  };
+  for (const Example& e : examples) {
+    const auto document =
+        vfktest::ThumbnailDocument(e.width, e.height, Render(e.width, e.height, e.paint), e.method);
+    if (!Write(dir / e.name, vfktest::WriteVfk(document))) {
+      std::fprintf(stderr, "make_examples: cannot write %s\n", (dir / e.name).string().c_str());
+      return 1;
+    }
+  }
+  return 0;
+}

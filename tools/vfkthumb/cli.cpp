@@ -1,0 +1,78 @@
+#include "cli.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "batch.h"
+#include "options.h"
+#include "picture_files.h"
+#include "thumbnail_job.h"
+
+namespace vfkthumb {
+namespace {
+
+int ExitStatus(const BatchSummary& summary) {
+  if (summary.errors > 0) return kExitError;
+  return summary.noThumbnail > 0 ? kExitNoThumbnail : kExitWritten;
+}
+
+int Usage(std::ostream& err, const std::string& problem) {
+  err << "vfkthumb: " << problem << "\nTry 'vfkthumb --help'.\n";
+  return kExitError;
+}
+
+int RunBatchMode(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
+  std::error_code error;
+  std::filesystem::create_directories(*options.outputDir, error);
+  if (error) {
+    err << "vfkthumb: " << options.outputDir->string() << ": cannot create: " << error.message()
+        << '\n';
+    return kExitError;
+  }
+  const std::int32_t jobs =
+      options.jobs > 0
+          ? options.jobs
+          : static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  const BatchSummary summary =
+      RunBatch(options.inputs, *options.outputDir, options.size, jobs, err, terminal);
+  out << "vfkthumb: " << options.inputs.size() << " documents: " << summary.written
+      << " thumbnails written, " << summary.noThumbnail << " without a thumbnail, "
+      << summary.errors << " failed\n";
+  return ExitStatus(summary);
+}
+
+}  // namespace
+
+int RunVfkthumb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                bool terminal) {
+  std::string problem;
+  const std::optional<Options> options = ParseOptions(args, problem);
+  if (!options) return Usage(err, problem);
+  if (options->help) {
+    out << kUsage;
+    return kExitWritten;
+  }
+  if (options->version) {
+    out << "vfkthumb " << VFK_VERSION << '\n';
+    return kExitWritten;
+  }
+  if (options->outputDir) return RunBatchMode(*options, out, err, terminal);
+  const std::optional<PictureFormat> format = PictureFormatOf(*options->output);
+  if (!format) return Usage(err, "OUTPUT must end in .png or .bmp");
+  const JobResult result =
+      ThumbnailFile(options->inputs.front(), *options->output, *format, options->size);
+  if (!result.message.empty()) err << "vfkthumb: " << result.message << '\n';
+  switch (result.outcome) {
+    case Outcome::kWritten:
+      return kExitWritten;
+    case Outcome::kNoThumbnail:
+      return kExitNoThumbnail;
+    case Outcome::kError:
+      break;
+  }
+  return kExitError;
+}
+
+}  // namespace vfkthumb

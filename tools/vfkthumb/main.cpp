@@ -1,0 +1,18 @@
+// vfkthumb: writes the thumbnails stored in documents as PNG or BMP files.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "cli.h"
+#include "platform/command_line.h"
+#include "platform/terminal.h"
+
+int main(int argc, char** argv) {
+  try {
+    return vfkthumb::RunVfkthumb(platform::CommandLineArguments(argc, argv), std::cout, std::cerr,
+                                 platform::IsTerminal(stderr));
+  } catch (const std::exception& error) {
+    std::cerr << "vfkthumb: " << error.what() << '\n';
+    return vfkthumb::kExitError;
+  }
+}

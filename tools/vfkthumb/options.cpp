@@ -1,0 +1,118 @@
+#include "options.h"
+
+#include <charconv>
+
+namespace vfkthumb {
+
+const char kUsage[] =
+    "Usage: vfkthumb [--size N] INPUT OUTPUT\n"
+    "       vfkthumb [--size N] [--jobs N] --output-dir DIR INPUT...\n"
+    "\n"
+    "Writes the thumbnail stored in a document as an N x N picture: the stored\n"
+    "picture fitted into the square with its aspect ratio kept, centred on\n"
+    "transparency. The document's format is told from its first bytes. OUTPUT\n"
+    "ending in .png gets an 8-bit RGBA PNG, ending in .bmp a 32-bit bottom-up BMP\n"
+    "holding the bitmap the shell extension hands out. With --output-dir every\n"
+    "INPUT becomes DIR/<input file name>.png.\n"
+    "\n"
+    "Options:\n"
+    "  -s, --size N            edge of the square in pixels, 1 to 4096 (default 256)\n"
+    "  -o, --output-dir DIR    batch mode: write into DIR (created if missing)\n"
+    "  -j, --jobs N            documents done at once in batch mode, 1 to 256\n"
+    "                          (default: one per processor)\n"
+    "  -h, --help              show this help and exit\n"
+    "      --version           show the version and exit\n"
+    "\n"
+    "Exit status: 0 every thumbnail was written; 1 some document had none (not a\n"
+    "recognised document, damaged, or no thumbnail stored) and got no output\n"
+    "file; 2 usage or I/O error.\n";
+
+namespace {
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+bool ParseCount(const std::string& text, std::int32_t low, std::int32_t high, std::int32_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, value);
+  return failure == std::errc() && stop == end && value >= low && value <= high;
+}
+
+}  // namespace
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
+  Options options;
+  std::vector<std::filesystem::path> operands;
+  bool onlyOperands = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (onlyOperands || arg.empty() || arg[0] != '-' || arg == "-") {
+      operands.emplace_back(PathFromUtf8(arg));
+      continue;
+    }
+    if (arg == "--") {
+      onlyOperands = true;
+      continue;
+    }
+    std::optional<std::string> inlineValue;
+    if (const std::size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != arg.npos) {
+      inlineValue = arg.substr(equals + 1);
+      arg.resize(equals);
+    }
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
+    const bool size = arg == "-s" || arg == "--size";
+    const bool jobs = arg == "-j" || arg == "--jobs";
+    const bool dir = arg == "-o" || arg == "--output-dir";
+    if (!size && !jobs && !dir) {
+      error = "unknown option " + arg;
+      return std::nullopt;
+    }
+    if (!inlineValue && i + 1 == args.size()) {
+      error = arg + " needs a value";
+      return std::nullopt;
+    }
+    const std::string value = inlineValue ? *inlineValue : args[++i];
+    if (size && !ParseCount(value, 1, kMaxSize, options.size)) {
+      error = "--size must be a whole number from 1 to " + std::to_string(kMaxSize) + ", not \"" +
+              value + "\"";
+      return std::nullopt;
+    }
+    if (jobs && !ParseCount(value, 1, kMaxJobs, options.jobs)) {
+      error = "--jobs must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not \"" +
+              value + "\"";
+      return std::nullopt;
+    }
+    if (dir) options.outputDir = PathFromUtf8(value);
+  }
+  if (options.help || options.version) return options;
+  if (options.outputDir) {
+    if (operands.empty()) {
+      error = "no input documents";
+      return std::nullopt;
+    }
+    options.inputs = std::move(operands);
+    return options;
+  }
+  if (options.jobs != 0) {
+    error = "--jobs needs --output-dir";
+    return std::nullopt;
+  }
+  if (operands.size() != 2) {
+    error = operands.size() < 2 ? "expected an INPUT and an OUTPUT"
+                                : "too many operands (for several documents use --output-dir)";
+    return std::nullopt;
+  }
+  options.inputs = {operands[0]};
+  options.output = operands[1];
+  return options;
+}
+
+}  // namespace vfkthumb

@@ -1,0 +1,98 @@
+#include "picture_files.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "provider/bottom_up_dib.h"
+
+namespace vfkthumb {
+namespace {
+
+struct FileClose {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+FilePtr OpenForWriting(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return FilePtr(_wfopen(path.c_str(), L"wb"));
+#else
+  return FilePtr(std::fopen(path.c_str(), "wb"));
+#endif
+}
+
+// libpng's simplified writer; its "fast" flag turns filtering off and lowers
+// the zlib level, several times faster than the defaults on thumbnails.
+bool WritePng(std::FILE* file, const oxan::CImage32& square, std::string& error) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(square.Width());
+  image.height = static_cast<png_uint_32>(square.Height());
+  image.format = PNG_FORMAT_BGRA;  // the words' bytes in memory: B, G, R, A
+  image.flags = PNG_IMAGE_FLAG_FAST;
+  if (png_image_write_to_stdio(&image, file, 0, square.Pixels(), 0, nullptr)) return true;
+  error = image.message;
+  png_image_free(&image);
+  return false;
+}
+
+void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+bool WriteBmp(std::FILE* file, const oxan::CImage32& square, std::int32_t side) {
+  const BITMAPINFOHEADER header = BottomUpDibHeader(side);
+  static_assert(sizeof header == 40);
+  constexpr std::uint32_t kFileHeaderSize = 14;
+  const std::size_t rowsSize = std::size_t(std::uint32_t(side)) * std::uint32_t(side) * 4;
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(kFileHeaderSize + sizeof header + rowsSize);
+  bytes.push_back('B');
+  bytes.push_back('M');
+  PutLe(bytes, static_cast<std::uint32_t>(kFileHeaderSize + sizeof header + rowsSize), 4);
+  PutLe(bytes, 0, 4);  // reserved
+  PutLe(bytes, kFileHeaderSize + sizeof header, 4);
+  const auto* headerBytes = reinterpret_cast<const std::uint8_t*>(&header);
+  bytes.insert(bytes.end(), headerBytes, headerBytes + sizeof header);
+  bytes.resize(bytes.size() + rowsSize);
+  CopyBottomUp(square, side, bytes.data() + kFileHeaderSize + sizeof header);
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+}  // namespace
+
+std::optional<PictureFormat> PictureFormatOf(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".png") return PictureFormat::kPng;
+  if (extension == ".bmp") return PictureFormat::kBmp;
+  return std::nullopt;
+}
+
+bool WritePicture(const std::filesystem::path& path, PictureFormat format,
+                  const oxan::CImage32& square, std::int32_t side, std::string& error) {
+  FilePtr file = OpenForWriting(path);
+  if (!file) {
+    error = std::generic_category().message(errno);
+    return false;
+  }
+  bool written = format == PictureFormat::kPng ? WritePng(file.get(), square, error)
+                                               : WriteBmp(file.get(), square, side);
+  if (std::fclose(file.release()) != 0) written = false;
+  if (!written) {
+    if (error.empty()) error = std::generic_category().message(errno);
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  return written;
+}
+
+}  // namespace vfkthumb

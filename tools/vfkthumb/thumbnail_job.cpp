@@ -1,0 +1,47 @@
+#include "thumbnail_job.h"
+
+#include <new>
+#include <system_error>
+
+#include "document_kind.h"
+#include "image/image32.h"
+#include "platform/file_stream.h"
+#include "provider/compose_thumbnail.h"
+
+namespace vfkthumb {
+namespace {
+
+std::string Name(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+JobResult Run(const std::filesystem::path& input, const std::filesystem::path& output,
+              PictureFormat format, std::int32_t side) {
+  std::error_code openError;
+  ComRef<IStream> stream = OpenFileStream(input, openError);
+  if (!stream) return {Outcome::kError, Name(input) + ": cannot open: " + openError.message()};
+  const Loader loader = LoaderForDocument(stream.Get());
+  if (!loader) return {Outcome::kNoThumbnail, Name(input) + ": not a recognised document"};
+  oxan::CImage32 square;
+  if (!ComposeThumbnail(loader, stream.Get(), static_cast<std::uint32_t>(side), square))
+    return {Outcome::kNoThumbnail, Name(input) + ": no thumbnail (damaged, or none stored)"};
+  if (square.Width() != side) return {Outcome::kError, Name(input) + ": out of memory"};
+  std::string writeError;
+  if (!WritePicture(output, format, square, side, writeError))
+    return {Outcome::kError, Name(output) + ": cannot write: " + writeError};
+  return {Outcome::kWritten, {}};
+}
+
+}  // namespace
+
+JobResult ThumbnailFile(const std::filesystem::path& input, const std::filesystem::path& output,
+                        PictureFormat format, std::int32_t side) {
+  try {
+    return Run(input, output, format, side);
+  } catch (const std::bad_alloc&) {
+    return {Outcome::kError, Name(input) + ": out of memory"};
+  }
+}
+
+}  // namespace vfkthumb

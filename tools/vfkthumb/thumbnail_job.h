@@ -1,0 +1,24 @@
+// One document to one picture file: open, tell the format, compose the
+// square, write it. No output file is left behind unless it was written
+// whole.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "picture_files.h"
+
+namespace vfkthumb {
+
+enum class Outcome { kWritten, kNoThumbnail, kError };
+
+struct JobResult {
+  Outcome outcome;
+  std::string message;  // empty when written
+};
+
+JobResult ThumbnailFile(const std::filesystem::path& input, const std::filesystem::path& output,
+                        PictureFormat format, std::int32_t side);
+
+}  // namespace vfkthumb
