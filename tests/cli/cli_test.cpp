@@ -1,0 +1,215 @@
+#include "cli.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/native/vfk_thumbnail.h"
+#include "platform/memory_stream.h"
+#include "platform/unique_resource.h"
+#include "provider/vesk_thumbnail_provider.h"
+#include "vfk_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vfktest::Bytes;
+
+constexpr std::uint32_t kRed = 0xFFFF0000;
+constexpr std::uint32_t kBlue = 0x800000FF;
+
+// A 2 × 1 document: opaque red, half-transparent blue.
+Bytes RedBlueDocument() {
+  return WriteVfk(vfktest::ThumbnailDocument(2, 1, {kRed, kBlue}, vfktest::kZlib));
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class VfkthumbCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("vfkthumb_test_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::string WriteFile(const std::string& name, const Bytes& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return Path(name);
+  }
+
+  static Outcome Vfkthumb(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = vfkthumb::RunVfkthumb(args, out, err, false);
+    return {status, out.str(), err.str()};
+  }
+
+  fs::path dir_;
+};
+
+// The pixels of a PNG file as words A << 24 | R << 16 | G << 8 | B.
+std::vector<std::uint32_t> ReadPng(const std::string& path, std::uint32_t& width,
+                                   std::uint32_t& height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, PNG_FORMAT_FLAG_ALPHA);
+  image.format = PNG_FORMAT_BGRA;
+  std::vector<std::uint32_t> pixels(std::size_t{image.width} * image.height);
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+  width = image.width;
+  height = image.height;
+  return pixels;
+}
+
+TEST_F(VfkthumbCommand, WritesTheFittedPictureCentredInAPng) {
+  const std::string input = WriteFile("doc.vfk", RedBlueDocument());
+  const Outcome run = Vfkthumb({"--size", "4", input, Path("out.png")});
+  ASSERT_EQ(run.status, vfkthumb::kExitWritten) << run.err;
+  EXPECT_EQ(run.err, "");
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint32_t> pixels = ReadPng(Path("out.png"), width, height);
+  ASSERT_EQ(width, 4u);
+  ASSERT_EQ(height, 4u);
+  // 2 × 1 fits as 4 × 2, rows 1 and 2; straight alpha survives.
+  const std::vector<std::uint32_t> expected = {0,    0,    0,     0,     kRed, kRed, kBlue, kBlue,
+                                               kRed, kRed, kBlue, kBlue, 0,    0,    0,     0};
+  EXPECT_EQ(pixels, expected);
+}
+
+TEST_F(VfkthumbCommand, WritesTheShellsBitmapInABmp) {
+  const Bytes document = RedBlueDocument();
+  const std::string input = WriteFile("doc.vfk", document);
+  ASSERT_EQ(Vfkthumb({"--size=5", input, Path("out.BMP")}).status, vfkthumb::kExitWritten);
+  std::ifstream file(Path("out.BMP"), std::ios::binary);
+  const Bytes bmp((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(bmp.size(), 14u + 40u + 5u * 5u * 4u);
+  EXPECT_EQ(bmp[0], 'B');
+  EXPECT_EQ(bmp[1], 'M');
+  EXPECT_EQ(bmp[10], 54);  // pixels start after both headers
+
+  // The same document through the provider gives the same header and rows.
+  ComRef<IInitializeWithStream> provider;
+  ASSERT_EQ(
+      CreateVeskThumbnailProvider(LoadVfkThumbnail, IID_IInitializeWithStream, provider.PutVoid()),
+      S_OK);
+  ComRef<IStream> stream = MakeMemoryStream(document);
+  ASSERT_EQ(provider->Initialize(stream.Get(), STGM_READ), S_OK);
+  ComRef<IThumbnailProvider> thumbnails;
+  ASSERT_EQ(provider->QueryInterface(IID_IThumbnailProvider, thumbnails.PutVoid()), S_OK);
+  HBITMAP bitmap = nullptr;
+  WTS_ALPHATYPE alpha{};
+  ASSERT_EQ(thumbnails->GetThumbnail(5, &bitmap, &alpha), S_OK);
+  UniqueHBitmap owned(bitmap);
+  DIBSECTION section{};
+  ASSERT_NE(GetObjectW(bitmap, sizeof section, &section), 0);
+  Bytes expected(40);
+  std::memcpy(expected.data(), &section.dsBmih, 40);
+  expected[20] = expected[21] = expected[22] = expected[23] = 0;  // biSizeImage is GDI's own
+  const auto* bits = static_cast<const std::uint8_t*>(section.dsBm.bmBits);
+  expected.insert(expected.end(), bits, bits + 5 * 5 * 4);
+  EXPECT_EQ(Bytes(bmp.begin() + 14, bmp.end()), expected);
+}
+
+TEST_F(VfkthumbCommand, ToldTheFormatByTheFirstBytes) {
+  const std::string disguised = WriteFile("picture.png", RedBlueDocument());
+  EXPECT_EQ(Vfkthumb({disguised, Path("a.png")}).status, vfkthumb::kExitWritten);
+  EXPECT_TRUE(fs::exists(Path("a.png")));
+
+  const std::string text = WriteFile("notes.vfk", Bytes{'h', 'e', 'l', 'l', 'o'});
+  const Outcome run = Vfkthumb({text, Path("b.png")});
+  EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
+  EXPECT_NE(run.err.find("not a recognised document"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(Path("b.png")));
+}
+
+TEST_F(VfkthumbCommand, LeavesNoFileForADamagedDocument) {
+  Bytes document = RedBlueDocument();
+  document.resize(document.size() - 5);
+  const std::string input = WriteFile("damaged.vfk", document);
+  const Outcome run = Vfkthumb({input, Path("out.png")});
+  EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
+  EXPECT_NE(run.err.find("no thumbnail"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(Path("out.png")));
+}
+
+TEST_F(VfkthumbCommand, ReportsUsageAndInputOutputErrors) {
+  const std::string input = WriteFile("doc.vfk", RedBlueDocument());
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {{}, "expected an INPUT and an OUTPUT"},
+      {{input}, "expected an INPUT and an OUTPUT"},
+      {{input, Path("a.png"), Path("b.png")}, "too many operands"},
+      {{"--size", "0", input, Path("a.png")}, "--size must be"},
+      {{"--size", "4097", input, Path("a.png")}, "--size must be"},
+      {{"--size", "12px", input, Path("a.png")}, "--size must be"},
+      {{input, "--size"}, "--size needs a value"},
+      {{"--colour", input, Path("a.png")}, "unknown option --colour"},
+      {{input, Path("a.jpg")}, "OUTPUT must end in .png or .bmp"},
+      {{"--jobs", "2", input, Path("a.png")}, "--jobs needs --output-dir"},
+      {{"--output-dir", Path("out")}, "no input documents"},
+      {{Path("missing.vfk"), Path("a.png")}, "cannot open"},
+      {{input, Path("no/such/folder/a.png")}, "cannot write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const Outcome run = Vfkthumb(c.args);
+    EXPECT_EQ(run.status, vfkthumb::kExitError);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(Path("a.png")));
+}
+
+TEST_F(VfkthumbCommand, AnswersHelpAndVersion) {
+  const Outcome help = Vfkthumb({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: vfkthumb", 0), 0u);
+  const Outcome version = Vfkthumb({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("vfkthumb ", 0), 0u);
+}
+
+TEST_F(VfkthumbCommand, ThumbnailsABatchOnSeveralThreads) {
+  std::vector<std::string> args = {"--jobs", "3", "--output-dir", Path("thumbs")};
+  for (int i = 0; i < 6; ++i)
+    args.push_back(WriteFile("doc" + std::to_string(i) + ".vfk", RedBlueDocument()));
+  Bytes damaged = RedBlueDocument();
+  damaged[0] = 'X';
+  args.push_back(WriteFile("damaged.vfk", damaged));
+  const Outcome run = Vfkthumb(args);
+  EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
+  EXPECT_EQ(run.out,
+            "vfkthumb: 7 documents: 6 thumbnails written, 1 without a thumbnail, 0 failed\n");
+  EXPECT_NE(run.err.find("damaged.vfk: not a recognised document"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir_ / "thumbs" / "damaged.vfk.png"));
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint32_t> pixels =
+      ReadPng((dir_ / "thumbs" / "doc5.vfk.png").string(), width, height);
+  EXPECT_EQ(width, 256u);  // the default size
+  EXPECT_EQ(pixels[128 * 256 + 0], kRed);
+  EXPECT_EQ(pixels[128 * 256 + 255], kBlue);
+  EXPECT_EQ(pixels[0], 0u);
+
+  args.push_back(Path("missing.vfk"));
+  EXPECT_EQ(Vfkthumb(args).status, vfkthumb::kExitError);
+}
+
+}  // namespace
