@@ -140,7 +140,7 @@ TEST_F(VfkthumbCommand, ToldTheFormatByTheFirstBytes) {
 
 TEST_F(VfkthumbCommand, LeavesNoFileForADamagedDocument) {
   Bytes document = RedBlueDocument();
-  document.resize(document.size() - 5);
+  document.erase(document.end() - 5, document.end());
   const std::string input = WriteFile("damaged.vfk", document);
   const Outcome run = Vfkthumb({input, Path("out.png")});
   EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
