@@ -4,9 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
-#include <new>
 
 #include "platform/stream_read.h"
 
@@ -58,17 +55,17 @@ bool ReadStoredPayload(IStream* stream, std::uint32_t unpackedLength,
 bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t unpackedLength,
                     std::span<std::uint8_t> pixels) {
   if (unpackedLength < pixels.size()) return false;
-  std::unique_ptr<std::uint8_t[]> unpacked(new (std::nothrow) std::uint8_t[pixels.size()]);
   InflateStream inflation;
-  if (!unpacked || !inflation.Ready()) return false;
+  if (!inflation.Ready()) return false;
   z_stream& z = inflation.Get();
   std::uint8_t input[kPieceSize];
   std::uint8_t dropped[kPieceSize];
-  std::uint32_t inputLeft = storedLength;     // payload bytes not yet read
-  std::uint64_t outputLeft = unpackedLength;  // room the entry declares
-  z.next_out = unpacked.get();
+  std::uint32_t inputLeft = storedLength;  // payload bytes not yet read
+  std::uint64_t outputLeft = unpackedLength - pixels.size();  // room past the pixels
+  // Straight into the pixels: on failure they are left unspecified, and the
+  // caller reports no thumbnail.
+  z.next_out = pixels.data();
   z.avail_out = static_cast<uInt>(pixels.size());
-  outputLeft -= pixels.size();
   for (;;) {
     if (z.avail_in == 0) {
       if (inputLeft == 0) return false;  // the payload ends before the zlib stream
@@ -92,9 +89,7 @@ bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t u
   }
   if (z.total_out < pixels.size()) return false;
   // The whole payload must be there, even past the end of the zlib stream.
-  if (!SkipBytes(stream, inputLeft)) return false;
-  std::memcpy(pixels.data(), unpacked.get(), pixels.size());
-  return true;
+  return SkipBytes(stream, inputLeft);
 }
 
 }  // namespace native

@@ -18,8 +18,8 @@ bool ReadStoredPayload(IStream* stream, std::uint32_t unpackedLength,
                        std::span<std::uint8_t> pixels);
 
 // A zlib stream in `storedLength` bytes that must end within
-// `unpackedLength` output bytes and give at least pixels.size() of them; the
-// first pixels.size() land in `pixels` only when all of that holds.
+// `unpackedLength` output bytes and give at least pixels.size() of them,
+// which land in `pixels` (unspecified when false).
 bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t unpackedLength,
                     std::span<std::uint8_t> pixels);
 
