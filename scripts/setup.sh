@@ -24,6 +24,9 @@ packages=(
   libzstd-dev
   # command-line comparison (bench/compare-cli.sh)
   libvips-tools
+  # fuzz targets (scripts/fuzz.sh): clang with libFuzzer
+  clang
+  libclang-rt-14-dev
   # resampling comparison (bench/compare-resample.py)
   python3-pil
   # Windows cross build and its test runner

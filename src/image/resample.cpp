@@ -22,14 +22,14 @@ void FillRun(std::uint32_t* out, std::uint32_t value, std::int64_t length) {
 // each pixel spread over a whole vector. Returns the pixels done.
 std::int64_t FillQuadRuns(std::uint32_t* out, const std::uint32_t* pixel, std::int64_t count,
                           std::int64_t length) {
-  using Lanes = std::int32_t __attribute__((vector_size(16)));
   std::int64_t done = 0;
   for (; done + 4 <= count; done += 4) {
     PixelQuad four;
     std::memcpy(&four, pixel + done, sizeof four);
-    const PixelQuad spread[4] = {
-        __builtin_shuffle(four, Lanes{0, 0, 0, 0}), __builtin_shuffle(four, Lanes{1, 1, 1, 1}),
-        __builtin_shuffle(four, Lanes{2, 2, 2, 2}), __builtin_shuffle(four, Lanes{3, 3, 3, 3})};
+    const PixelQuad spread[4] = {__builtin_shufflevector(four, four, 0, 0, 0, 0),
+                                 __builtin_shufflevector(four, four, 1, 1, 1, 1),
+                                 __builtin_shufflevector(four, four, 2, 2, 2, 2),
+                                 __builtin_shufflevector(four, four, 3, 3, 3, 3)};
     for (const PixelQuad& quad : spread)
       for (std::int64_t k = 0; k < length; k += 4, out += 4) std::memcpy(out, &quad, sizeof quad);
   }

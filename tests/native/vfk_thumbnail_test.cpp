@@ -245,4 +245,24 @@ TEST(LoadVfkThumbnail, AcceptsTheEdgesOfTheSideLimits) {
   }
 }
 
+// TinyXML steps over a whole UTF-8 sequence even when the text ends inside
+// it; the loader must keep it within the text's buffer.
+TEST(LoadVfkThumbnail, SurvivesXmlTextCutInsideAUtf8Sequence) {
+  const char* const texts[] = {
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Lorapp>x\xF0",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Lorapp><Thumb width=\"\xF0",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Lorapp>&\xF0",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Lorapp>&#x\xF0",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    VfkDocument document = vfktest::ThumbnailDocument(2, 1, Picture(2, 1), vfktest::kStored);
+    document.xml = text;
+    document.entries.clear();
+    oxan::CImage32 image;
+    EXPECT_FALSE(Load(WriteVfk(document), image));
+    EXPECT_TRUE(IsUntouched(image));
+  }
+}
+
 }  // namespace

@@ -19,6 +19,8 @@
 namespace native {
 namespace {
 
+constexpr std::size_t kXmlPadding = 8;  // the terminator and what TinyXML may overstep
+
 // What the "Thumb" element says.
 struct ThumbSpec {
   std::int32_t width;
@@ -71,9 +73,11 @@ std::optional<ThumbSpec> ReadThumbSpec(oxan::CImage32& image, IStream* stream) {
                       oxan::kPlaceholderColourB);
     return std::nullopt;
   }
-  std::unique_ptr<char[]> xml(new (std::nothrow) char[std::size_t{xmlLength} + 1]);
+  // Zero bytes after the text: TinyXML steps over a multi-byte UTF-8
+  // sequence whole, even when the text ends inside it, so a cut sequence at
+  // the end moves it up to three bytes past the terminator.
+  std::unique_ptr<char[]> xml(new (std::nothrow) char[std::size_t{xmlLength} + kXmlPadding]());
   if (!xml || !ReadAll(stream, xml.get(), xmlLength)) return std::nullopt;
-  xml[xmlLength] = '\0';
   return ParseThumbSpec(xml.get());
 }
 
