@@ -41,6 +41,15 @@ bool CImage32::Resize(std::int32_t width, std::int32_t height) {
   return resized;
 }
 
+void CImage32::Swap(CImage32& other) noexcept {
+  std::swap(buffer_, other.buffer_);
+  std::swap(pixels_, other.pixels_);
+  const std::int32_t width = Width();
+  const std::int32_t height = Height();
+  SetGeometry(other.Width(), other.Height(), kBytesPerPixel32);
+  other.SetGeometry(width, height, kBytesPerPixel32);
+}
+
 std::uint32_t* CImage32::RowPointer(std::int32_t y) noexcept {
   return const_cast<std::uint32_t*>(std::as_const(*this).RowPointer(y));
 }

@@ -33,6 +33,10 @@ class CImage32 final : public CImageBase {
   // the image is then 1 × 1.
   virtual bool Resize(std::int32_t width, std::int32_t height);
 
+  // Exchanges size and pixels with `other`, copying nothing; each image
+  // keeps working with the storage it takes over.
+  void Swap(CImage32& other) noexcept;
+
   std::uint32_t* Pixels() noexcept { return pixels_; }
   const std::uint32_t* Pixels() const noexcept { return pixels_; }
 

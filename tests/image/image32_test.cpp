@@ -132,6 +132,26 @@ TEST_F(Image32, RefusesPixelCountsWhoseByteCountExceeds31Bits) {
   }
 }
 
+TEST_F(Image32, SwapExchangesSizesAndPixelsWithoutCopying) {
+  CImage32 big(kRecorder);
+  CImage32 small(kRecorder);
+  ASSERT_TRUE(big.Resize(100, 50));
+  big.Pixels()[4999] = 0xAABBCCDD;
+  small.Pixels()[0] = 0x11223344;  // the inline pixel
+  const std::uint32_t* bigPixels = big.Pixels();
+  big.Swap(small);
+  EXPECT_EQ(big.Width(), 1);
+  EXPECT_EQ(big.Height(), 1);
+  EXPECT_EQ(big.Pixels()[0], 0x11223344u);
+  EXPECT_EQ(small.Width(), 100);
+  EXPECT_EQ(small.RowBytes(), 400);
+  EXPECT_EQ(small.Pixels(), bigPixels);
+  EXPECT_EQ(small.RowPointer(49)[99], 0xAABBCCDDu);
+  EXPECT_EQ(Recorder::allocated.size(), 1u);
+  ASSERT_TRUE(big.Resize(2, 2));  // each keeps working with what it took over
+  EXPECT_EQ(Recorder::allocated.size(), 2u);
+}
+
 TEST_F(Image32, ReportsRowBytesAndPowerOfTwoSides) {
   struct Case {
     std::int32_t width, height, rowBytes;

@@ -1,0 +1,48 @@
+#include "pagestore/seek_page_mapper.h"
+
+#include <limits>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "pagestore/page_layout.h"
+
+namespace pagestore {
+namespace {
+
+[[noreturn]] void ThrowIoError() { throw std::runtime_error("IO error"); }
+
+}  // namespace
+
+SeekPageMapper::SeekPageMapper(std::uint64_t size, ReadFunction read)
+    : size_(size), read_(std::move(read)) {}
+
+SeekPageMapper::SeekPageMapper(SeekPageMapper&& other) noexcept
+    : size_(other.size_), read_(std::move(other.read_)), mapped_(std::move(other.mapped_)) {
+  other.mapped_.clear();
+}
+
+SeekPageMapper::~SeekPageMapper() {
+  for (const std::uint8_t* buffer : mapped_) delete[] buffer;
+}
+
+const std::uint8_t* SeekPageMapper::map(std::uint64_t fidx) {
+  if (fidx > std::numeric_limits<std::uint64_t>::max() / kPageSize) ThrowIoError();
+  std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kPageSize]);
+  if (!buffer) ThrowIoError();
+  if (read_(fidx * kPageSize, buffer.get(), static_cast<std::int32_t>(kPageSize)) !=
+      static_cast<std::int32_t>(kPageSize))
+    ThrowIoError();
+  mapped_.insert(buffer.get());
+  return buffer.release();
+}
+
+void SeekPageMapper::unmap(const std::uint8_t* buffer) {
+  const auto found = mapped_.find(buffer);
+  if (found == mapped_.end()) ThrowIoError();
+  mapped_.erase(found);
+  delete[] buffer;
+}
+
+}  // namespace pagestore

@@ -1,0 +1,24 @@
+// A critical section: on Windows the system's, created with a spin count;
+// elsewhere a mutex. Not recursive use is assumed.
+#pragma once
+
+#include <memory>
+
+namespace platform {
+
+class CriticalSection {
+ public:
+  explicit CriticalSection(unsigned spinCount);
+  ~CriticalSection();
+  CriticalSection(const CriticalSection&) = delete;
+  CriticalSection& operator=(const CriticalSection&) = delete;
+
+  void lock();
+  void unlock();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform
