@@ -1,6 +1,6 @@
-#include "platform/critical_section.h"
-
 #include <mutex>
+
+#include "platform/critical_section.h"
 
 namespace platform {
 

@@ -18,8 +18,7 @@ constexpr std::uint64_t kMaxRootBytes = 0x7FFFFFFF;  // the verifier's limit, an
 std::unique_ptr<std::uint8_t[]> ReadDocumentRoot(pagestore::ReadablePageStore& store) {
   StreamReader reader(store, kRootVidx);
   const std::uint64_t length = reader.length();
-  if (length < kMinRootBytes || length > kMaxRootBytes)
-    throw oxan::TNWError("Wrong binary format");
+  if (length < kMinRootBytes || length > kMaxRootBytes) throw oxan::TNWError("Wrong binary format");
   std::unique_ptr<std::uint8_t[]> root(new (std::nothrow) std::uint8_t[length]);
   if (!root) throw oxan::TNWError("Fail to alloc");
   const auto count = static_cast<std::int32_t>(length);

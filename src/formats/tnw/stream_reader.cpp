@@ -72,8 +72,8 @@ std::int64_t StreamReader::DataPageVidx(std::uint64_t pageNumber) const {
   const std::uint64_t rest = pageNumber - kHeadPageListEntries;
   const std::uint64_t index = rest / kIndexPageListEntries;
   if (index >= indexPages_.size())
-    throw oxan::TNWError("stream at vidx " + std::to_string(vidx_) + " has no page list entry for page " +
-                         std::to_string(pageNumber));
+    throw oxan::TNWError("stream at vidx " + std::to_string(vidx_) +
+                         " has no page list entry for page " + std::to_string(pageNumber));
   return static_cast<std::int64_t>(
       ReadLe64(indexPages_[index].page + kIndexPageListAt + (rest % kIndexPageListEntries) * 8));
 }

@@ -50,7 +50,8 @@ bool ReadZstd(StreamReader& reader, std::uint64_t declared, DecompressorPool& po
            static_cast<std::ptrdiff_t>(pixels.size());
   const std::unique_ptr<std::uint8_t[]> content = Allocate(declared);
   if (!content) return false;
-  const std::ptrdiff_t written = pool.decompress(payload.get(), payloadSize, content.get(), declared);
+  const std::ptrdiff_t written =
+      pool.decompress(payload.get(), payloadSize, content.get(), declared);
   if (written < static_cast<std::ptrdiff_t>(pixels.size())) return false;
   std::memcpy(pixels.data(), content.get(), pixels.size());
   return true;

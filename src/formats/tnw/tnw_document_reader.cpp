@@ -35,9 +35,9 @@ bool TnwDocumentReader::ExtractThumbnail(oxan::CImage32& image) {
   // Decoded into an image of its own, so a failure leaves `image` as it came.
   oxan::CImage32 decoded;
   if (!decoded.Resize(width, height)) return false;
-  const std::span<std::uint8_t> pixels(reinterpret_cast<std::uint8_t*>(decoded.Pixels()),
-                                       static_cast<std::size_t>(width) *
-                                           static_cast<std::size_t>(height) * 4);
+  const std::span<std::uint8_t> pixels(
+      reinterpret_cast<std::uint8_t*>(decoded.Pixels()),
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   bool read;
   try {
     read = ReadThumbnailBlob(*store_, thumbnail->blob_vidx(), *pool_, pixels);
