@@ -8,5 +8,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$(nproc)"
-build/linux/vfkthumb --output-dir thumbnails build/linux/examples/*.vfk
+build/linux/vfkthumb --output-dir thumbnails build/linux/examples/*.vfk build/linux/examples/*.vfq
 echo "thumbnails are in $(pwd)/thumbnails"

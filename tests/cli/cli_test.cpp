@@ -16,6 +16,7 @@
 #include "platform/unique_resource.h"
 #include "provider/vesk_thumbnail_provider.h"
 #include "vfk_writer.h"
+#include "vfq_writer.h"
 
 namespace {
 
@@ -131,6 +132,12 @@ TEST_F(VfkthumbCommand, ToldTheFormatByTheFirstBytes) {
   EXPECT_EQ(Vfkthumb({disguised, Path("a.png")}).status, vfkthumb::kExitWritten);
   EXPECT_TRUE(fs::exists(Path("a.png")));
 
+  const std::string tnw = WriteFile(
+      "document.vfk", vfqtest::ThumbnailDocument(2, 1, {kRed, kBlue}, vfqtest::kZstdBlob).Build());
+  ASSERT_EQ(Vfkthumb({"--size", "4", tnw, Path("t.png")}).status, vfkthumb::kExitWritten);
+  std::uint32_t width = 0, height = 0;
+  EXPECT_EQ(ReadPng(Path("t.png"), width, height)[4 * 1 + 3], kBlue);
+
   const std::string text = WriteFile("notes.vfk", Bytes{'h', 'e', 'l', 'l', 'o'});
   const Outcome run = Vfkthumb({text, Path("b.png")});
   EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
@@ -139,13 +146,18 @@ TEST_F(VfkthumbCommand, ToldTheFormatByTheFirstBytes) {
 }
 
 TEST_F(VfkthumbCommand, LeavesNoFileForADamagedDocument) {
-  Bytes document = RedBlueDocument();
-  document.erase(document.end() - 5, document.end());
-  const std::string input = WriteFile("damaged.vfk", document);
-  const Outcome run = Vfkthumb({input, Path("out.png")});
-  EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
-  EXPECT_NE(run.err.find("no thumbnail"), std::string::npos) << run.err;
-  EXPECT_FALSE(fs::exists(Path("out.png")));
+  Bytes native = RedBlueDocument();
+  native.erase(native.end() - 5, native.end());
+  Bytes tnw = vfqtest::ThumbnailDocument(2, 1, {kRed, kBlue}, vfqtest::kRawBlob).Build();
+  tnw.resize(3 * vfqtest::kPageSize);  // the blob's and the root's pages are gone
+  for (const auto& [name, bytes] : {std::pair{"damaged.vfk", native}, {"damaged.vfq", tnw}}) {
+    SCOPED_TRACE(name);
+    const std::string input = WriteFile(name, bytes);
+    const Outcome run = Vfkthumb({input, Path("out.png")});
+    EXPECT_EQ(run.status, vfkthumb::kExitNoThumbnail);
+    EXPECT_NE(run.err.find("no thumbnail"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Path("out.png")));
+  }
 }
 
 TEST_F(VfkthumbCommand, ReportsUsageAndInputOutputErrors) {

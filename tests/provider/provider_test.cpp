@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/native/vfk_thumbnail.h"
+#include "formats/tnw/tnw_thumbnail.h"
 #include "platform/com_ref.h"
 #include "platform/memory_stream.h"
 #include "platform/read_only_stream.h"
@@ -12,6 +13,7 @@
 #include "provider/module_count.h"
 #include "provider/vesk_thumbnail_provider.h"
 #include "vfk_writer.h"
+#include "vfq_writer.h"
 
 namespace {
 
@@ -109,6 +111,23 @@ TEST(VeskThumbnailProvider, PlacesTheFittedPictureAtTheCentre) {
         const std::int32_t memoryRow = static_cast<std::int32_t>(c.cx) - 1 - y;
         ASSERT_EQ(dib.At(x, memoryRow), inside ? kColour : 0u) << x << ", " << y;
       }
+  }
+}
+
+TEST(VeskThumbnailProvider, ThumbnailsTnwDocuments) {
+  constexpr std::uint32_t kColour = 0xC0123456;
+  for (const std::uint8_t type : {vfqtest::kRawBlob, vfqtest::kZstdBlob}) {
+    SCOPED_TRACE(int{type});
+    const std::vector<std::uint32_t> pixels(200 * 100, kColour);
+    ComRef<IStream> stream =
+        MakeMemoryStream(vfqtest::ThumbnailDocument(200, 100, pixels, type).Build());
+    const Request request = Thumbnail(stream.Get(), 64, LoadTnwThumbnail);
+    ASSERT_EQ(request.result, S_OK);
+    const Dib dib = ReadDib(request.bitmap.Get());
+    EXPECT_EQ(dib.At(0, 63 - 16), kColour);  // rows 16 … 47 hold the picture
+    EXPECT_EQ(dib.At(63, 63 - 47), kColour);
+    EXPECT_EQ(dib.At(0, 63 - 15), 0u);
+    EXPECT_EQ(dib.At(0, 63 - 48), 0u);
   }
 }
 

@@ -1,7 +1,8 @@
 // Writes the example documents into the folder named on the command line:
-// pictures of different sizes and shapes, opaque and with transparency,
-// stored and zlib-compressed. The README's main command thumbnails them, and
-// the command-line benchmark uses the large one.
+// pictures of different sizes and shapes, opaque and with transparency, in
+// native documents (stored and zlib-compressed) and TNW documents (raw and
+// Zstandard blobs). The README's main command thumbnails them, and
+// the benchmarks use the large ones.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "vfk_writer.h"
+#include "vfq_writer.h"
 
 namespace {
 
@@ -70,6 +72,11 @@ bool Write(const std::filesystem::path& path, const vfktest::Bytes& bytes) {
   return static_cast<bool>(file);
 }
 
+int CannotWrite(const std::filesystem::path& path) {
+  std::fprintf(stderr, "make_examples: cannot write %s\n", path.string().c_str());
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,10 +101,23 @@ int main(int argc, char** argv) {
   for (const Example& e : examples) {
     const auto document =
         vfktest::ThumbnailDocument(e.width, e.height, Render(e.width, e.height, e.paint), e.method);
-    if (!Write(dir / e.name, vfktest::WriteVfk(document))) {
-      std::fprintf(stderr, "make_examples: cannot write %s\n", (dir / e.name).string().c_str());
-      return 1;
-    }
+    if (!Write(dir / e.name, vfktest::WriteVfk(document))) return CannotWrite(dir / e.name);
+  }
+  struct TnwExample {
+    const char* name;
+    std::int32_t width, height;
+    Paint paint;
+    std::uint8_t blobType;
+  };
+  const TnwExample tnwExamples[] = {
+      {"landscape.vfq", 320, 200, Landscape, vfqtest::kZstdBlob},
+      {"icon.vfq", 64, 64, Icon, vfqtest::kRawBlob},
+      {"large.vfq", 1024, 1024, Large, vfqtest::kZstdBlob},
+  };
+  for (const TnwExample& e : tnwExamples) {
+    const auto document = vfqtest::ThumbnailDocument(
+        e.width, e.height, Render(e.width, e.height, e.paint), e.blobType);
+    if (!Write(dir / e.name, document.Build())) return CannotWrite(dir / e.name);
   }
   return 0;
 }

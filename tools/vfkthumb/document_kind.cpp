@@ -4,6 +4,8 @@
 
 #include "formats/native/vfk_layout.h"
 #include "formats/native/vfk_thumbnail.h"
+#include "formats/tnw/tnw_layout.h"
+#include "formats/tnw/tnw_thumbnail.h"
 #include "platform/stream_read.h"
 
 namespace vfkthumb {
@@ -15,6 +17,8 @@ Loader LoaderForDocument(IStream* stream) {
   if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return nullptr;
   if (read == sizeof native::kMagic && std::memcmp(signature, native::kMagic, read) == 0)
     return LoadVfkThumbnail;
+  if (read >= sizeof tnw::kMagic && std::memcmp(signature, tnw::kMagic, sizeof tnw::kMagic) == 0)
+    return LoadTnwThumbnail;
   return nullptr;
 }
 

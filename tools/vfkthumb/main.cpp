@@ -5,9 +5,12 @@
 
 #include "cli.h"
 #include "platform/command_line.h"
+#include "platform/information_box.h"
 #include "platform/terminal.h"
 
 int main(int argc, char** argv) {
+  // A damaged document is reported on stderr, not in a window.
+  platform::SuppressInformationBoxes(true);
   try {
     return vfkthumb::RunVfkthumb(platform::CommandLineArguments(argc, argv), std::cout, std::cerr,
                                  platform::IsTerminal(stderr));
