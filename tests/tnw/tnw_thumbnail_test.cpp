@@ -16,6 +16,7 @@
 #include "platform/com_ref.h"
 #include "platform/information_box.h"
 #include "platform/memory_stream.h"
+#include "platform/read_only_stream.h"
 #include "vfq_writer.h"
 
 namespace {
@@ -214,6 +215,60 @@ TEST(LoadTnwThumbnail, RefusesDamagedDocuments) {
     } else {
       EXPECT_TRUE(IsPlaceholder(image));
     }
+  }
+}
+
+// A document stream that fails Stat, or every read past a byte count.
+class FailingStream final : public ReadOnlyStream {
+ public:
+  FailingStream(Bytes bytes, bool failStat, std::uint64_t readableBytes)
+      : bytes_(std::move(bytes)), failStat_(failStat), readableBytes_(readableBytes) {}
+
+  IFACEMETHODIMP Stat(STATSTG* stat, DWORD flags) noexcept override {
+    return failStat_ ? E_FAIL : ReadOnlyStream::Stat(stat, flags);
+  }
+
+ private:
+  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::uint32_t count) noexcept override {
+    if (offset + count > readableBytes_) return -1;
+    std::memcpy(buffer, bytes_.data() + offset, count);
+    return count;
+  }
+  std::uint64_t Size() const noexcept override { return bytes_.size(); }
+
+  Bytes bytes_;
+  bool failStat_;
+  std::uint64_t readableBytes_;
+};
+
+TEST(LoadTnwThumbnail, ShowsTheBoxWhenTheStreamFails) {
+  const Bytes file = vfqtest::ThumbnailDocument(4, 3, Picture(4, 3), vfqtest::kRawBlob).Build();
+  struct Case {
+    const char* what;
+    bool failStat;
+    std::uint64_t readableBytes;
+  };
+  const Case cases[] = {
+      {"Stat fails", true, file.size()},
+      {"a page read fails", false, 2 * vfqtest::kPageSize},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ComRef<IStream> stream(new FailingStream(file, c.failStat, c.readableBytes));
+    oxan::CImage32 image;
+    const std::uint64_t boxes = platform::InformationBoxRequests();
+    EXPECT_FALSE(LoadTnwThumbnail(image, stream.Get()));
+    EXPECT_EQ(platform::InformationBoxRequests(), boxes + 1);
+    EXPECT_TRUE(IsPlaceholder(image));
+  }
+  ComRef<IStream> stream(new FailingStream(file, false, 2 * vfqtest::kPageSize));
+  const pagestore::ReadFunction read = tnw::DocumentStreamReader(stream.Get());
+  Bytes page(vfqtest::kPageSize);
+  try {
+    read(2 * vfqtest::kPageSize, page.data(), 65536);
+    FAIL() << "read";
+  } catch (const ThumbError& error) {
+    EXPECT_STREQ(error.what(), "Read fail");
   }
 }
 
