@@ -18,6 +18,7 @@ packages=(
   libmimalloc-dev
   libboost-dev
   libflatbuffers-dev
+  flatbuffers-compiler
   libtinyxml-dev
   zlib1g-dev
   libpng-dev
