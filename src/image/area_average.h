@@ -3,9 +3,9 @@
 //
 // Each destination pixel covers a span of source pixels; the span's ends get
 // 8-bit fractional coverage, and colours are averaged weighted by alpha.
-// Coverage is worked out once per destination column and row; interior
-// pixels take a fixed weight, so their loop has no multiplication by a
-// weight and no division. Allocates nothing.
+// Coverage is worked out once per block of destination columns and per
+// destination row; interior pixels take a fixed weight. Allocates nothing
+// (the working sums live on the stack, about 30 KiB).
 #pragma once
 
 #include "image/image32.h"
