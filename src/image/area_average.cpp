@@ -19,7 +19,7 @@ void AreaAverage(CImage32& destination, const CImage32& source) {
   const std::int32_t width = destination.Width();
   for (std::int32_t first = 0; first < width; first += AreaColumnBlock::kColumns) {
     const std::int32_t count = std::min(AreaColumnBlock::kColumns, width - first);
-    const AreaColumnBlock block(first, count, stepX, source.Width());
+    AreaColumnBlock block(first, count, stepX, source.Width());
     for (std::int32_t j = 0; j < destination.Height(); ++j) {
       const Span rows = SpanOf(j, stepY, source.Height());
       std::uint32_t* out = destination.RowPointer(j) + first;

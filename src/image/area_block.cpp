@@ -65,6 +65,8 @@ inline void AddInterior(Lanes& sums, const Pixels4& p) {
   sums.gjHi = _mm_add_epi32(sums.gjHi, _mm_unpackhi_epi16(gj, zero));
 }
 
+constexpr std::int32_t kNoCoverage = -1000;  // below every coverage
+
 inline __m128i Times255(__m128i x) { return _mm_sub_epi32(_mm_slli_epi32(x, 8), x); }
 
 inline __m128i Load(const std::uint32_t* p) {
@@ -122,9 +124,6 @@ struct AreaColumnBlock::Slots {
   std::uint32_t gj[4 * kColumns];
   std::uint32_t any[2 * kColumns];
   std::uint32_t all[2 * kColumns];
-  // Weights per slot for the first, interior and last rows; 0 for slots that
-  // are absent or pad a group of four.
-  std::uint32_t weight[3][2 * kColumns];
 };
 
 AreaColumnBlock::AreaColumnBlock(std::int64_t first, std::int32_t count, std::int64_t stepX,
@@ -145,12 +144,24 @@ AreaColumnBlock::AreaColumnBlock(std::int64_t first, std::int32_t count, std::in
     slotCoverage_[s] = 0;
     slotPresent_[s] = false;
   }
+  firstRow_.coverage = lastRow_.coverage = kNoCoverage;
+  insideRow_.coverage = kNoCoverage;
+  WeightsFor(insideRow_, kFullCoverage);
   interiorFirst_ = columns_[0].first + 1;
   interiorLast_ = columns_[count - 1].last - 1;
   supported_ = sourceWidth >= 4 && interiorLast_ - interiorFirst_ + 1 <= kMaxInteriorColumns;
 }
 
-bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uint32_t* out) const {
+const AreaColumnBlock::RowWeights& AreaColumnBlock::WeightsFor(RowWeights& weights,
+                                                               std::int32_t coverage) const {
+  if (weights.coverage == coverage) return weights;
+  weights.coverage = coverage;
+  for (std::int32_t s = 0; s < 2 * kColumns; ++s)
+    weights.slot[s] = slotPresent_[s] ? EndWeight(slotCoverage_[s], coverage) : 0;
+  return weights;
+}
+
+bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uint32_t* out) {
   if (!supported_ || rows.last - rows.first + 1 > kMaxRows) return false;
   const bool oneRow = rows.first == rows.last;
   // Rows first … last are inside the source, so their words are addressed
@@ -193,20 +204,13 @@ bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uin
   // End columns, gathered four slots at a time with weights of their own.
   Slots slots;
   const std::int32_t slotCount = 2 * count_;
-  for (std::int32_t s = 0; s < slotCount; ++s) {
-    const bool present = slotPresent_[s];
-    const std::int32_t h = slotCoverage_[s];
-    slots.weight[0][s] = present ? EndWeight(h, rows.firstCoverage) : 0;
-    slots.weight[1][s] = present ? EndWeight(h, kFullCoverage) : 0;
-    slots.weight[2][s] = present ? EndWeight(h, rows.lastCoverage) : 0;
-  }
-  for (std::int32_t s = slotCount; s < (slotCount + 3) / 4 * 4; ++s)
-    slots.weight[0][s] = slots.weight[1][s] = slots.weight[2][s] = 0;
+  const RowWeights& firstRow = WeightsFor(firstRow_, rows.firstCoverage);
+  const RowWeights& lastRow = WeightsFor(lastRow_, rows.lastCoverage);
   const Totals slotTotals{slots.rb, slots.gj, slots.any, slots.all};
   for (std::int32_t s = 0; s < slotCount; s += 4) {
-    const __m128i firstWeight = Load(slots.weight[0] + s);
-    const __m128i insideWeight = Load(slots.weight[1] + s);
-    const __m128i lastWeight = Load(slots.weight[2] + s);
+    const __m128i firstWeight = Load(firstRow.slot + s);
+    const __m128i insideWeight = Load(insideRow_.slot + s);
+    const __m128i lastWeight = Load(lastRow.slot + s);
     Lanes sums;
     __m128i anyBits = _mm_setzero_si128(), allBits = ones;
     for (std::int64_t l = rows.first; l <= rows.last; ++l) {
@@ -223,6 +227,8 @@ bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uin
 
   // Each destination pixel: its slots and its interior columns.
   const std::uint64_t rowCount = static_cast<std::uint64_t>(rows.last - rows.first + 1);
+  const std::uint64_t firstInteriorWeight = EndWeight(kFullCoverage, rows.firstCoverage);
+  const std::uint64_t lastInteriorWeight = EndWeight(kFullCoverage, rows.lastCoverage);
   for (std::int32_t i = 0; i < count_; ++i) {
     const Span& span = columns_[i];
     std::uint64_t blue = 0, red = 0, green = 0, alphaWeight = 0;
@@ -240,22 +246,17 @@ bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uin
     for (std::int64_t m = span.first + 1; m < span.last; ++m)
       add(columnTotals, m - interiorFirst_ + ColumnSums::kSlack);
 
-    // The weight sum depends on the coverages only.
-    const std::uint64_t columnCount = static_cast<std::uint64_t>(span.last - span.first + 1);
-    std::uint64_t weight = 0;
-    const auto addColumn = [&](std::int32_t h, std::uint64_t times, bool interiorColumn) {
-      if (times == 0) return;
-      weight += times * EndWeight(h, rows.firstCoverage);
-      if (oneRow) return;
-      weight += times * EndWeight(h, rows.lastCoverage);
-      weight +=
-          times * (rowCount - 2) * (interiorColumn ? kInteriorWeight : EndWeight(h, kFullCoverage));
-    };
-    addColumn(span.firstCoverage, 1, false);
-    if (columnCount > 1) {
-      addColumn(span.lastCoverage, 1, false);
-      addColumn(kFullCoverage, columnCount - 2, true);
-    }
+    // The weight sum depends on the coverages only: the slots' weights, and
+    // the interior columns' (their row coverage, or the interior weight).
+    const std::uint64_t interiorColumns =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(span.last - span.first - 1, 0));
+    std::uint64_t weight = std::uint64_t{firstRow.slot[2 * i]} + firstRow.slot[2 * i + 1] +
+                           interiorColumns * firstInteriorWeight;
+    if (!oneRow)
+      weight += std::uint64_t{lastRow.slot[2 * i]} + lastRow.slot[2 * i + 1] +
+                interiorColumns * lastInteriorWeight +
+                (rowCount - 2) * (std::uint64_t{insideRow_.slot[2 * i]} +
+                                  insideRow_.slot[2 * i + 1] + interiorColumns * kInteriorWeight);
     out[i] = AverageOf(weight, alphaWeight, red, green, blue, anyBits, allBits);
   }
   return true;

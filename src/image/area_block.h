@@ -30,7 +30,7 @@ class AreaColumnBlock {
   // False, writing nothing, when this form does not cover the block: a
   // source narrower than 4 pixels, interior columns wider than
   // kMaxInteriorColumns, or a span taller than kMaxRows.
-  bool Average(const CImage32& source, const Span& rows, std::uint32_t* out) const;
+  bool Average(const CImage32& source, const Span& rows, std::uint32_t* out);
 
  private:
   struct Slots;
@@ -46,6 +46,18 @@ class AreaColumnBlock {
   std::int64_t interiorFirst_;
   std::int64_t interiorLast_;
   bool supported_;
+
+  // The weight of every slot in a row of some coverage: 0 for absent slots
+  // and for those that pad the last group of four. Rows of the same coverage
+  // follow one another, so each is worked out again only when it changes.
+  struct RowWeights {
+    std::int32_t coverage;
+    std::uint32_t slot[2 * kColumns];
+  };
+  const RowWeights& WeightsFor(RowWeights& weights, std::int32_t coverage) const;
+  RowWeights firstRow_;
+  RowWeights insideRow_;
+  RowWeights lastRow_;
 };
 
 }  // namespace oxan
