@@ -7,33 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "loaded_pictures.h"
 #include "platform/memory_stream.h"
 #include "vfk_writer.h"
 
 namespace {
 
+using looktest::IsUntouched;
+using looktest::Picture;
+using looktest::PixelsOf;
 using vfktest::Bytes;
 using vfktest::VfkDocument;
 using vfktest::VfkEntry;
 
-std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(std::int64_t{width} * height));
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | (i % 3 == 0 ? 0u : 0x80000000u);
-  return pixels;
-}
-
 bool Load(const Bytes& bytes, oxan::CImage32& image) {
   ComRef<IStream> stream = MakeMemoryStream(bytes);
   return LoadVfkThumbnail(image, stream.Get());
-}
-
-bool IsUntouched(const oxan::CImage32& image) {
-  return image.Width() == 1 && image.Height() == 1 && image.Pixels()[0] == 0;
-}
-
-std::vector<std::uint32_t> PixelsOf(const oxan::CImage32& image) {
-  return {image.Pixels(), image.Pixels() + std::int64_t{image.Width()} * image.Height()};
 }
 
 TEST(LoadVfkThumbnail, LoadsStoredAndCompressedThumbnailsByteForByte) {

@@ -72,11 +72,6 @@ bool Write(const std::filesystem::path& path, const vfktest::Bytes& bytes) {
   return static_cast<bool>(file);
 }
 
-int CannotWrite(const std::filesystem::path& path) {
-  std::fprintf(stderr, "make_examples: cannot write %s\n", path.string().c_str());
-  return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,38 +81,39 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path dir = argv[1];
   std::filesystem::create_directories(dir);
+  using Pixels = std::vector<std::uint32_t>;
+  using Document = vfktest::Bytes (*)(std::int32_t width, std::int32_t height, const Pixels&);
+  // The thumbnail picture in each kind of document.
+  const Document zlibVfk = [](std::int32_t w, std::int32_t h, const Pixels& pixels) {
+    return vfktest::WriteVfk(vfktest::ThumbnailDocument(w, h, pixels, vfktest::kZlib));
+  };
+  const Document storedVfk = [](std::int32_t w, std::int32_t h, const Pixels& pixels) {
+    return vfktest::WriteVfk(vfktest::ThumbnailDocument(w, h, pixels, vfktest::kStored));
+  };
+  const Document zstdVfq = [](std::int32_t w, std::int32_t h, const Pixels& pixels) {
+    return vfqtest::ThumbnailDocument(w, h, pixels, vfqtest::kZstdBlob).Build();
+  };
+  const Document rawVfq = [](std::int32_t w, std::int32_t h, const Pixels& pixels) {
+    return vfqtest::ThumbnailDocument(w, h, pixels, vfqtest::kRawBlob).Build();
+  };
   struct Example {
     const char* name;
     std::int32_t width, height;
     Paint paint;
-    std::uint32_t method;
+    Document document;
   };
   const Example examples[] = {
-      {"landscape.vfk", 320, 200, Landscape, vfktest::kZlib},
-      {"icon.vfk", 64, 64, Icon, vfktest::kStored},
-      {"portrait.vfk", 150, 240, Portrait, vfktest::kZlib},
-      {"large.vfk", 1024, 1024, Large, vfktest::kZlib},
+      {"landscape.vfk", 320, 200, Landscape, zlibVfk}, {"icon.vfk", 64, 64, Icon, storedVfk},
+      {"portrait.vfk", 150, 240, Portrait, zlibVfk},   {"large.vfk", 1024, 1024, Large, zlibVfk},
+      {"landscape.vfq", 320, 200, Landscape, zstdVfq}, {"icon.vfq", 64, 64, Icon, rawVfq},
+      {"large.vfq", 1024, 1024, Large, zstdVfq},
   };
   for (const Example& e : examples) {
-    const auto document =
-        vfktest::ThumbnailDocument(e.width, e.height, Render(e.width, e.height, e.paint), e.method);
-    if (!Write(dir / e.name, vfktest::WriteVfk(document))) return CannotWrite(dir / e.name);
-  }
-  struct TnwExample {
-    const char* name;
-    std::int32_t width, height;
-    Paint paint;
-    std::uint8_t blobType;
-  };
-  const TnwExample tnwExamples[] = {
-      {"landscape.vfq", 320, 200, Landscape, vfqtest::kZstdBlob},
-      {"icon.vfq", 64, 64, Icon, vfqtest::kRawBlob},
-      {"large.vfq", 1024, 1024, Large, vfqtest::kZstdBlob},
-  };
-  for (const TnwExample& e : tnwExamples) {
-    const auto document = vfqtest::ThumbnailDocument(
-        e.width, e.height, Render(e.width, e.height, e.paint), e.blobType);
-    if (!Write(dir / e.name, document.Build())) return CannotWrite(dir / e.name);
+    const std::filesystem::path path = dir / e.name;
+    if (!Write(path, e.document(e.width, e.height, Render(e.width, e.height, e.paint)))) {
+      std::fprintf(stderr, "make_examples: cannot write %s\n", path.string().c_str());
+      return 1;
+    }
   }
   return 0;
 }

@@ -12,6 +12,7 @@
 #include "formats/tnw/document_stream.h"
 #include "formats/tnw/stream_reader.h"
 #include "formats/tnw/tnw_document_reader.h"
+#include "loaded_pictures.h"
 #include "pagestore/rpage_store.h"
 #include "platform/com_ref.h"
 #include "platform/information_box.h"
@@ -21,28 +22,12 @@
 
 namespace {
 
+using looktest::IsPlaceholder;
+using looktest::IsUntouched;
+using looktest::Picture;
+using looktest::PixelsOf;
 using vfqtest::Bytes;
 using vfqtest::VfqWriter;
-
-std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(std::int64_t{width} * height));
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | (i % 5 == 0 ? 0u : 0x40000000u);
-  return pixels;
-}
-
-std::vector<std::uint32_t> PixelsOf(const oxan::CImage32& image) {
-  return {image.Pixels(), image.Pixels() + std::int64_t{image.Width()} * image.Height()};
-}
-
-bool IsUntouched(const oxan::CImage32& image) {
-  return image.Width() == 1 && image.Height() == 1 && image.Pixels()[0] == 0;
-}
-
-bool IsPlaceholder(const oxan::CImage32& image) {
-  return image.Width() == 64 && image.Height() == 64 && image.Pixels()[0] == 0xFFFFFFFF &&
-         image.Pixels()[8] == 0xFFE0E0E0;
-}
 
 struct Load {
   bool result;
