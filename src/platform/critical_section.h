@@ -1,5 +1,5 @@
 // A critical section: on Windows the system's, created with a spin count;
-// elsewhere a mutex. Not recursive use is assumed.
+// elsewhere a mutex. Callers do not re-enter it from the thread that holds it.
 #pragma once
 
 #include <memory>

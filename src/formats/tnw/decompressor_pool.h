@@ -23,11 +23,11 @@ class DecompressorPool {
   DecompressorPool& operator=(const DecompressorPool&) = delete;
 
   // Every frame of `source` into `destination`; the number of bytes written,
-  // or nullopt-like -1 when Zstandard reports an error or no context could
-  // be had.
+  // or -1 when Zstandard reports an error or no context could be had.
   std::ptrdiff_t decompress(const void* source, std::size_t sourceSize, void* destination,
                             std::size_t destinationCapacity);
 
+  // Contexts created so far (each reused once returned).
   std::size_t contextCount();
 
  private:
