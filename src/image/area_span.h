@@ -49,10 +49,13 @@ inline std::uint32_t EndWeight(std::int32_t horizontal, std::int32_t vertical) {
 // The colour average of a span from its sums: colours divided by the alpha
 // weight; the alpha exact when every pixel had the same alpha (the top bytes
 // of the OR and the AND of all pixels agree), else the alpha weight over the
-// weight. 0 when the alpha weight is 0.
+// weight. 0 when the alpha weight is 0 (every pixel transparent).
 inline std::uint32_t AverageOf(std::uint64_t weight, std::uint64_t alphaWeight, std::uint64_t red,
                                std::uint64_t green, std::uint64_t blue, std::uint32_t anyBits,
                                std::uint32_t allBits) {
+  // One pixel over the whole span (a one-pixel span, a flat area) averages
+  // to itself: no division needed.
+  if (anyBits == allBits) return alphaWeight == 0 ? 0 : allBits;
   if (alphaWeight == 0) return 0;
   const std::uint64_t alpha =
       ((anyBits ^ allBits) >> 24) == 0 ? allBits >> 24 : alphaWeight * kFullCoverage / weight;
