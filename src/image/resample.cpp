@@ -99,27 +99,30 @@ std::int64_t SourceRow(std::int32_t i, std::int64_t stepY) {
 
 // Each destination pixel takes the source pixel under its centre, 0 outside
 // the source. Rows are filled block by block of columns; a row whose source
-// row is the one above's is then copied from the destination row above.
+// row is the one above's copies its block from the row above.
 void Replicate(CImage32& destination, const CImage32& source) {
   const std::int32_t dw = destination.Width();
   const std::int32_t dh = destination.Height();
   const std::int32_t sh = source.Height();
   const std::int64_t stepX = ResampleStep(source.Width(), dw);
   const std::int64_t stepY = ResampleStep(sh, dh);
+  std::uint32_t* const pixels = destination.Pixels();
+  const auto stride = static_cast<std::size_t>(dw);
   for (std::int64_t first = 0; first < dw; first += ColumnBlock::kColumns) {
-    const ColumnBlock block(first, std::min<std::int64_t>(dw, first + ColumnBlock::kColumns), stepX,
-                            source.Width());
+    const std::int64_t end = std::min<std::int64_t>(dw, first + ColumnBlock::kColumns);
+    const ColumnBlock block(first, end, stepX, source.Width());
+    const std::size_t segmentBytes = static_cast<std::size_t>(end - first) * sizeof(std::uint32_t);
+    std::int64_t previousRow = -1;
     for (std::int32_t i = 0; i < dh; ++i) {
       const std::int64_t row = SourceRow(i, stepY);
-      if (i > 0 && row == SourceRow(i - 1, stepY)) continue;
-      block.FillRow(destination.RowPointer(i) + first,
-                    row < sh ? source.RowPointer(static_cast<std::int32_t>(row)) : nullptr);
+      std::uint32_t* out = pixels + static_cast<std::size_t>(i) * stride + first;
+      if (row == previousRow)
+        std::memcpy(out, out - stride, segmentBytes);
+      else
+        block.FillRow(out, row < sh ? source.RowPointer(static_cast<std::int32_t>(row)) : nullptr);
+      previousRow = row;
     }
   }
-  const std::size_t rowBytes = static_cast<std::size_t>(dw) * sizeof(std::uint32_t);
-  for (std::int32_t i = 1; i < dh; ++i)
-    if (SourceRow(i, stepY) == SourceRow(i - 1, stepY))
-      std::memcpy(destination.RowPointer(i), destination.RowPointer(i - 1), rowBytes);
 }
 
 }  // namespace
