@@ -15,11 +15,17 @@ case ${1:-} in
     ;;
   stop)
     [[ -d $WINEPREFIX ]] || exit 0
-    socket=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" \
-      "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    # The server's socket folder is named after the prefix's device and
+    # inode, under /tmp/.wine-<uid> or a /tmp/wine-* folder of its own.
+    server=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
-    rm -rf "$socket"
+    tmp=${TMPDIR:-/tmp}
+    for socket in "$tmp/.wine-$(id -u)/$server" "$tmp"/wine-*/"$server"; do
+      [[ -d $socket ]] || continue
+      rm -rf "$socket"
+      rmdir "$(dirname "$socket")" 2>/dev/null || true  # only when nothing else is in it
+    done
     ;;
   *)
     echo "usage: $0 start|stop" >&2
