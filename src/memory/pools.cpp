@@ -26,6 +26,9 @@ Pools::~Pools() {
     slot_.Set(nullptr);
     ReleaseThreadCaches(caches);
   }
+  // The slot goes before the regions: on Windows freeing it releases the
+  // caches of every thread still alive, and that writes into their chunks.
+  slot_.Free();
   for (Region* region : regions_) Region::Destroy(region);
 }
 

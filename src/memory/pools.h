@@ -34,8 +34,9 @@ class Region;
 class Pools {
  public:
   Pools();
-  // Releases the calling thread's chunks and frees every region. Other
-  // threads must have stopped using blocks of these pools.
+  // Releases the calling thread's chunks, frees the thread slot (on Windows
+  // that releases every other live thread's chunks too), then frees every
+  // region. Other threads must have stopped using blocks of these pools.
   ~Pools();
   Pools(const Pools&) = delete;
   Pools& operator=(const Pools&) = delete;

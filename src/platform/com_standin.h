@@ -38,6 +38,8 @@ constexpr HRESULT E_POINTER = MakeHresult(0x80004003);
 constexpr HRESULT E_FAIL = MakeHresult(0x80004005);
 constexpr HRESULT E_OUTOFMEMORY = MakeHresult(0x8007000E);
 constexpr HRESULT E_INVALIDARG = MakeHresult(0x80070057);
+constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHresult(0x80040110);
+constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHresult(0x80040111);
 constexpr HRESULT STG_E_INVALIDFUNCTION = MakeHresult(0x80030001);
 constexpr HRESULT STG_E_ACCESSDENIED = MakeHresult(0x80030005);
 constexpr HRESULT STG_E_INVALIDPOINTER = MakeHresult(0x80030009);
@@ -63,6 +65,8 @@ inline bool IsEqualIID(REFIID a, REFIID b) noexcept { return a == b; }
 
 inline constexpr IID IID_IUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_ISequentialStream = {
     0x0c733a30, 0x2a1c, 0x11ce, {0xad, 0xe5, 0x00, 0xaa, 0x00, 0x44, 0x77, 0x3d}};
 inline constexpr IID IID_IStream = {
@@ -112,6 +116,14 @@ struct IUnknown {
 
  protected:
   ~IUnknown() = default;
+};
+
+struct IClassFactory : IUnknown {
+  virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
+  virtual HRESULT LockServer(BOOL lock) = 0;
+
+ protected:
+  ~IClassFactory() = default;
 };
 
 struct ISequentialStream : IUnknown {
@@ -164,6 +176,8 @@ template <typename Interface>
 inline constexpr const IID* kIidOf = nullptr;
 template <>
 inline constexpr const IID* kIidOf<IUnknown> = &IID_IUnknown;
+template <>
+inline constexpr const IID* kIidOf<IClassFactory> = &IID_IClassFactory;
 template <>
 inline constexpr const IID* kIidOf<IStream> = &IID_IStream;
 template <>

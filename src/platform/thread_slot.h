@@ -4,7 +4,8 @@
 // The end-of-thread call does not rely on DLL thread notifications, which
 // the server turns off: on Windows the slot is a fiber-local storage index
 // whose callback the system runs at thread exit (and, for every thread still
-// holding a value, when the slot is freed); elsewhere it is a pthread key.
+// holding a value, when the slot is freed); elsewhere it is a pthread key,
+// whose deletion runs nothing.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +18,21 @@ class ThreadSlot {
 
   // Throws std::runtime_error when the system has no slot left.
   explicit ThreadSlot(AtThreadExit atThreadExit);
-  ~ThreadSlot();
+  ~ThreadSlot() { Free(); }
   ThreadSlot(const ThreadSlot&) = delete;
   ThreadSlot& operator=(const ThreadSlot&) = delete;
 
   void* Get() const noexcept;
   void Set(void* value) noexcept;
 
+  // Gives the slot back to the system, once; Get and Set must not follow.
+  // On Windows the end-of-thread function runs here, on this thread, for
+  // every other thread's value: whatever it touches must still exist.
+  void Free() noexcept;
+
  private:
   std::uintptr_t key_;
+  bool allocated_ = false;
 };
 
 // Never 0, unique among the threads alive at the same time.

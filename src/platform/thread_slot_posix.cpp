@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "platform/thread_slot.h"
 
@@ -13,9 +14,12 @@ ThreadSlot::ThreadSlot(AtThreadExit atThreadExit) : key_(0) {
     throw std::runtime_error("no thread-local key left");
   }
   key_ = key;
+  allocated_ = true;
 }
 
-ThreadSlot::~ThreadSlot() { pthread_key_delete(static_cast<pthread_key_t>(key_)); }
+void ThreadSlot::Free() noexcept {
+  if (std::exchange(allocated_, false)) pthread_key_delete(static_cast<pthread_key_t>(key_));
+}
 
 void* ThreadSlot::Get() const noexcept {
   return pthread_getspecific(static_cast<pthread_key_t>(key_));

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "platform/thread_slot.h"
 
@@ -10,9 +11,12 @@ ThreadSlot::ThreadSlot(AtThreadExit atThreadExit) : key_(0) {
   const DWORD index = FlsAlloc(reinterpret_cast<PFLS_CALLBACK_FUNCTION>(atThreadExit));
   if (index == FLS_OUT_OF_INDEXES) throw std::runtime_error("no fiber-local slot left");
   key_ = index;
+  allocated_ = true;
 }
 
-ThreadSlot::~ThreadSlot() { FlsFree(static_cast<DWORD>(key_)); }
+void ThreadSlot::Free() noexcept {
+  if (std::exchange(allocated_, false)) FlsFree(static_cast<DWORD>(key_));
+}
 
 void* ThreadSlot::Get() const noexcept { return FlsGetValue(static_cast<DWORD>(key_)); }
 

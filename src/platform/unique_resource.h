@@ -23,6 +23,11 @@ class UniqueResource {
   ~UniqueResource() { Reset(); }
 
   Handle Get() const noexcept { return h_; }
+  // For out-parameters: closes what is held and hands out the slot.
+  Handle* Put() noexcept {
+    Reset();
+    return &h_;
+  }
   [[nodiscard]] Handle Release() noexcept { return std::exchange(h_, Traits::Invalid()); }
   void Reset(Handle h = Traits::Invalid()) noexcept {
     if (h_ != Traits::Invalid()) Traits::Close(h_);

@@ -1,0 +1,74 @@
+#include "server/class_factory.h"
+
+#include <atomic>
+#include <new>
+
+#include "provider/module_count.h"
+#include "provider/vesk_thumbnail_provider.h"
+#include "server/server_classes.h"
+
+namespace {
+
+class ClassFactory final : public IClassFactory {
+ public:
+  explicit ClassFactory(std::int32_t formatSelector) noexcept : formatSelector_(formatSelector) {}
+
+  // IUnknown
+  IFACEMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
+  IFACEMETHODIMP_(ULONG) AddRef() noexcept override;
+  IFACEMETHODIMP_(ULONG) Release() noexcept override;
+  // IClassFactory
+  IFACEMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept override;
+  IFACEMETHODIMP LockServer(BOOL lock) noexcept override;
+
+ private:
+  ~ClassFactory() = default;
+
+  std::int32_t formatSelector_;
+  std::atomic<LONG> refs_{1};
+  ModuleRef moduleRef_;
+};
+
+IFACEMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** object) noexcept {
+  static const QITAB kInterfaces[] = {
+      QITABENT(ClassFactory, IClassFactory),
+      {},
+  };
+  return QISearch(this, kInterfaces, riid, object);
+}
+
+IFACEMETHODIMP_(ULONG) ClassFactory::AddRef() noexcept {
+  return static_cast<ULONG>(refs_.fetch_add(1, std::memory_order_relaxed) + 1);
+}
+
+IFACEMETHODIMP_(ULONG) ClassFactory::Release() noexcept {
+  const LONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (left == 0) delete this;
+  return static_cast<ULONG>(left);
+}
+
+IFACEMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
+  if (outer) return CLASS_E_NOAGGREGATION;
+  return CreateVeskThumbnailProvider(LoaderOf(formatSelector_), riid, object);
+}
+
+IFACEMETHODIMP ClassFactory::LockServer(BOOL lock) noexcept {
+  if (lock) {
+    LockModule();
+  } else {
+    UnlockModule();
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT CreateClassFactory(std::int32_t formatSelector, REFIID riid, void** object) noexcept {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  auto* factory = new (std::nothrow) ClassFactory(formatSelector);
+  if (!factory) return E_OUTOFMEMORY;
+  const HRESULT result = factory->QueryInterface(riid, object);
+  factory->Release();
+  return result;
+}

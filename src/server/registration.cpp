@@ -1,0 +1,107 @@
+#include "server/registration.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+// strsafe.h last: it marks the unbounded string functions deprecated.
+#define STRSAFE_NO_DEPRECATE
+#include <strsafe.h>
+
+#include "server/registry.h"
+#include "server/server_classes.h"
+
+namespace {
+
+constexpr wchar_t kThreadingModel[] = L"ThreadingModel";
+constexpr wchar_t kApartment[] = L"Apartment";
+
+// Formats `pattern` with one text into a kTextCapacity buffer;
+// STRSAFE_E_INSUFFICIENT_BUFFER when the result does not fit.
+HRESULT FormatKeyName(RegistryText& name, const wchar_t* pattern, const wchar_t* text) noexcept {
+  return StringCchPrintfW(name.data(), name.size(), pattern, text);
+}
+
+// The key names of one class: CLSID\{clsid}, its InprocServer32 and the
+// shell-extension key under {base}.
+struct ClassKeys {
+  RegistryText clsidText{};
+  RegistryText classKey{};
+  RegistryText serverKey{};
+  RegistryText handlerKey{};
+};
+
+HRESULT MakeClassKeys(const ServerClass& serverClass, ClassKeys& keys) noexcept {
+  if (StringFromGUID2(*serverClass.clsid, keys.clsidText.data(),
+                      static_cast<int>(keys.clsidText.size())) == 0) {
+    return STRSAFE_E_INSUFFICIENT_BUFFER;
+  }
+  HRESULT result = FormatKeyName(keys.classKey, L"CLSID\\%s", keys.clsidText.data());
+  if (SUCCEEDED(result)) {
+    result = FormatKeyName(keys.serverKey, L"CLSID\\%s\\InprocServer32", keys.clsidText.data());
+  }
+  return result;
+}
+
+// {base}\shellex\{IThumbnailProvider} for the extension: {base} is the
+// document type the extension's key names, when it names one, else the
+// extension. Failing to read the extension's key is not an error.
+HRESULT MakeHandlerKey(const wchar_t* extension, RegistryText& handlerKey) noexcept {
+  const std::optional<DefaultValueText> documentType = ReadClassesRootDefault(extension);
+  const wchar_t* base = documentType && (*documentType)[0] != L'\0' ? documentType->data()
+                                                                     : extension;
+  return FormatKeyName(handlerKey, L"%s\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}", base);
+}
+
+HRESULT RegisterServerClass(const ServerClass& serverClass, const wchar_t* modulePath) noexcept {
+  ClassKeys keys;
+  HRESULT result = MakeClassKeys(serverClass, keys);
+  if (SUCCEEDED(result)) {
+    result = WriteClassesRootString(keys.classKey.data(), nullptr, serverClass.classKeyName);
+  }
+  if (SUCCEEDED(result)) result = WriteClassesRootString(keys.serverKey.data(), nullptr, modulePath);
+  if (SUCCEEDED(result)) {
+    result = WriteClassesRootString(keys.serverKey.data(), kThreadingModel, kApartment);
+  }
+  if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
+  if (SUCCEEDED(result)) {
+    result = WriteClassesRootString(keys.handlerKey.data(), nullptr, keys.clsidText.data());
+  }
+  return result;
+}
+
+HRESULT UnregisterServerClass(const ServerClass& serverClass) noexcept {
+  ClassKeys keys;
+  HRESULT result = MakeClassKeys(serverClass, keys);
+  if (SUCCEEDED(result)) {
+    result = Win32ToHresult(RegDeleteTreeW(HKEY_CLASSES_ROOT, keys.classKey.data()));
+  }
+  if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
+  if (SUCCEEDED(result)) {
+    result = Win32ToHresult(RegDeleteTreeW(HKEY_CLASSES_ROOT, keys.handlerKey.data()));
+  }
+  return result;
+}
+
+}  // namespace
+
+HRESULT RegisterServer(HMODULE module) noexcept {
+  RegistryText modulePath{};
+  const DWORD length =
+      GetModuleFileNameW(module, modulePath.data(), static_cast<DWORD>(modulePath.size()));
+  if (length == 0) return Win32ToHresult(static_cast<LONG>(GetLastError()));
+  if (length >= modulePath.size()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+
+  for (const ServerClass& serverClass : ServerClasses()) {
+    const HRESULT result = RegisterServerClass(serverClass, modulePath.data());
+    if (FAILED(result)) return result;
+  }
+  SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  return S_OK;
+}
+
+HRESULT UnregisterServer() noexcept {
+  for (const ServerClass& serverClass : ServerClasses()) {
+    const HRESULT result = UnregisterServerClass(serverClass);
+    if (FAILED(result)) return result;
+  }
+  return S_OK;
+}
