@@ -46,8 +46,8 @@ HRESULT MakeClassKeys(const ServerClass& serverClass, ClassKeys& keys) noexcept 
 // extension. Failing to read the extension's key is not an error.
 HRESULT MakeHandlerKey(const wchar_t* extension, RegistryText& handlerKey) noexcept {
   const std::optional<DefaultValueText> documentType = ReadClassesRootDefault(extension);
-  const wchar_t* base = documentType && (*documentType)[0] != L'\0' ? documentType->data()
-                                                                     : extension;
+  const wchar_t* base =
+      documentType && (*documentType)[0] != L'\0' ? documentType->data() : extension;
   return FormatKeyName(handlerKey, L"%s\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}", base);
 }
 
@@ -57,7 +57,8 @@ HRESULT RegisterServerClass(const ServerClass& serverClass, const wchar_t* modul
   if (SUCCEEDED(result)) {
     result = WriteClassesRootString(keys.classKey.data(), nullptr, serverClass.classKeyName);
   }
-  if (SUCCEEDED(result)) result = WriteClassesRootString(keys.serverKey.data(), nullptr, modulePath);
+  if (SUCCEEDED(result))
+    result = WriteClassesRootString(keys.serverKey.data(), nullptr, modulePath);
   if (SUCCEEDED(result)) {
     result = WriteClassesRootString(keys.serverKey.data(), kThreadingModel, kApartment);
   }

@@ -15,8 +15,8 @@ HRESULT WriteClassesRootString(const wchar_t* name, const wchar_t* valueName,
                                 key.Put(), nullptr);
   if (status != ERROR_SUCCESS) return Win32ToHresult(status);
   const auto bytes = static_cast<DWORD>((std::wcslen(data) + 1) * sizeof(wchar_t));
-  status = RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                          bytes);
+  status =
+      RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes);
   return Win32ToHresult(status);
 }
 

@@ -1,0 +1,189 @@
+// Registration against Wine's real registry, through the library's own
+// DllRegisterServer and DllUnregisterServer. Every test starts from a
+// registry without our keys and leaves none behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "loaded_server.h"
+
+namespace {
+
+constexpr wchar_t kVfkClass[] = L"{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}";
+constexpr wchar_t kTnwClass[] = L"{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}";
+constexpr wchar_t kHandler[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
+constexpr HRESULT kKeyNameTooLong = static_cast<HRESULT>(0x8007007A);
+
+std::wstring ClassKey(const wchar_t* clsid) { return std::wstring(L"CLSID\\") + clsid; }
+
+bool KeyExists(const std::wstring& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+std::optional<std::wstring> StringValue(const std::wstring& key, const wchar_t* name = nullptr) {
+  std::vector<wchar_t> data(1024);
+  DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data.data(),
+                   &bytes) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(data.data());
+}
+
+// Sets the default value of HKEY_CLASSES_ROOT\`key` to exactly these bytes.
+void SetDefault(const std::wstring& key, DWORD type, const void* data, DWORD bytes) {
+  HKEY handle = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &handle, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(handle, nullptr, 0, type, static_cast<const BYTE*>(data), bytes),
+            ERROR_SUCCESS);
+  RegCloseKey(handle);
+}
+
+const std::wstring kLongType(230, L'L');  // with the handler path: 277 characters
+
+void ForgetEverything() {
+  for (const std::wstring& key :
+       {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq"),
+        std::wstring(L"VeskTest.Picture"), std::wstring(L"VeskTest.Raw"), kLongType}) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+  }
+}
+
+class Registration : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ProcessServer().Loaded());
+    ForgetEverything();
+  }
+  void TearDown() override { ForgetEverything(); }
+};
+
+void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase) {
+  const std::wstring path = BesideProgram(L"VfkThumbDll.dll");
+  struct Case {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring data;
+  };
+  const Case cases[] = {
+      {ClassKey(kVfkClass), nullptr, L"VfkThumbDll.VfkThumbnailProvider Class"},
+      {ClassKey(kVfkClass) + L"\\InprocServer32", nullptr, path},
+      {ClassKey(kVfkClass) + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {vfkBase + kHandler, nullptr, kVfkClass},
+      {ClassKey(kTnwClass), nullptr, L"VfkThumbDll.TnwThumbnailProvider Class"},
+      {ClassKey(kTnwClass) + L"\\InprocServer32", nullptr, path},
+      {ClassKey(kTnwClass) + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {vfqBase + kHandler, nullptr, kTnwClass},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::string(c.key.begin(), c.key.end()));
+    EXPECT_EQ(StringValue(c.key, c.name), c.data);
+  }
+}
+
+TEST_F(Registration, WritesTheClassesAndTheHandlersAndRemovesThemOnce) {
+  const LoadedServer& server = ProcessServer();
+  ASSERT_EQ(server.Register(), S_OK);
+  ExpectRegistered(L".vfk", L".vfq");
+  ASSERT_EQ(server.Register(), S_OK);  // again: the same values
+  ExpectRegistered(L".vfk", L".vfq");
+
+  EXPECT_EQ(server.Unregister(), S_OK);
+  for (const std::wstring& key :
+       {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk") + kHandler,
+        std::wstring(L".vfq") + kHandler}) {
+    EXPECT_FALSE(KeyExists(key));
+  }
+  EXPECT_EQ(server.Unregister(), kFileNotFound);
+}
+
+TEST_F(Registration, PutsTheHandlerUnderTheDocumentTypeTheExtensionNames) {
+  const std::wstring terminated = L"VeskTest.Picture";
+  const std::wstring raw = L"VeskTest.Raw";
+  const DWORD number = 7;
+  struct Case {
+    const char* what;
+    DWORD type;
+    const void* data;
+    DWORD bytes;
+    std::wstring base;
+  };
+  const Case cases[] = {
+      {"a document type", REG_SZ, terminated.c_str(),
+       static_cast<DWORD>((terminated.size() + 1) * sizeof(wchar_t)), terminated},
+      {"a document type stored without its zero", REG_SZ, raw.data(),
+       static_cast<DWORD>(raw.size() * sizeof(wchar_t)), raw},
+      {"an empty default value", REG_SZ, L"", sizeof(wchar_t), L".vfk"},
+      {"a default value that is no text", REG_DWORD, &number, sizeof number, L".vfk"},
+  };
+  const LoadedServer& server = ProcessServer();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ForgetEverything();
+    SetDefault(L".vfk", c.type, c.data, c.bytes);
+    ASSERT_EQ(server.Register(), S_OK);
+    ExpectRegistered(c.base, L".vfq");
+    if (c.base != L".vfk") {
+      EXPECT_FALSE(KeyExists(L".vfk\\shellex"));
+    }
+
+    EXPECT_EQ(server.Unregister(), S_OK);
+    EXPECT_FALSE(KeyExists(c.base + kHandler));
+    EXPECT_TRUE(KeyExists(L".vfk"));  // the extension's own key stays
+  }
+}
+
+TEST_F(Registration, StopsAtAKeyNameLongerThanItsBufferAndKeepsWhatItWrote) {
+  SetDefault(L".vfk", REG_SZ, kLongType.c_str(),
+             static_cast<DWORD>((kLongType.size() + 1) * sizeof(wchar_t)));
+  const LoadedServer& server = ProcessServer();
+  EXPECT_EQ(server.Register(), kKeyNameTooLong);
+  EXPECT_TRUE(KeyExists(ClassKey(kVfkClass) + L"\\InprocServer32"));
+  EXPECT_FALSE(KeyExists(ClassKey(kTnwClass)));
+  EXPECT_FALSE(KeyExists(L".vfq"));
+
+  EXPECT_EQ(server.Unregister(), kKeyNameTooLong);
+  EXPECT_FALSE(KeyExists(ClassKey(kVfkClass)));
+}
+
+// A library whose path fills the whole 260-character buffer: the path may
+// have been cut, and a cut path would send the shell to a file that does
+// not exist, so nothing is written.
+TEST_F(Registration, RefusesAPathThatFillsTheWholeBuffer) {
+  std::vector<wchar_t> temp(MAX_PATH + 1);
+  const DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  ASSERT_GT(length, 0u);
+  std::wstring folder = L"\\\\?\\" + std::wstring(temp.data(), length) + L"vfk-long-path";
+  std::vector<std::wstring> made;
+  while (true) {
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
+                GetLastError() == ERROR_ALREADY_EXISTS);
+    made.push_back(folder);
+    if (folder.size() > 300) break;
+    folder += L"\\" + std::wstring(40, L'd');
+  }
+  const std::wstring path = folder + L"\\VfkThumbDll.dll";
+  ASSERT_TRUE(CopyFileW(BesideProgram(L"VfkThumbDll.dll").c_str(), path.c_str(), FALSE));
+  {
+    LoadedServer longPathServer(path);
+    ASSERT_TRUE(longPathServer.Loaded());
+    EXPECT_EQ(longPathServer.Register(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+  }
+  EXPECT_FALSE(KeyExists(ClassKey(kVfkClass)));
+  EXPECT_FALSE(KeyExists(L".vfk"));
+  DeleteFileW(path.c_str());
+  for (auto at = made.rbegin(); at != made.rend(); ++at) RemoveDirectoryW(at->c_str());
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+// Does what the Windows shell does to draw a thumbnail, against the classes
+// registered in the registry: finds the handler of the document's extension
+// (through the document type the extension names, when it has a handler
+// there), creates it in-process from a single-threaded apartment, hands it a
+// stream on the file, asks for the bitmap and reads it back through GDI.
+//
+//   shell_client thumbnails OUTDIR SIDES DOCUMENT...
+//       SIDES is a comma-separated list of edge lengths. Writes
+//       OUTDIR\<document file name>.<side>.rows: the bitmap's rows as
+//       GetDIBits reads them, bottom row first.
+//   shell_client apartments THREADS SIDE DOCUMENT
+//       The same request from THREADS apartments at once; all must agree.
+//   shell_client server EXTENSION PATH
+//       The extension's class names PATH as its InprocServer32 and is
+//       loaded from there.
+//
+// Exit status 0: all done; 1: some document got no thumbnail (S_FALSE);
+// 2: anything else, with one line on stderr.
+#include <windows.h>
+// windows.h first: these need its types.
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <thumbcache.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <latch>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/com_ref.h"
+#include "platform/crash_report.h"
+#include "platform/unique_resource.h"
+
+namespace {
+
+constexpr wchar_t kHandler[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
+
+// A failure of the client itself (exit status 2).
+struct ClientError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::string Utf8(const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+  if (bytes > 1)
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+std::string Hex(HRESULT result) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(result));
+  return text;
+}
+
+void Check(HRESULT result, const std::string& what) {
+  if (FAILED(result)) throw ClientError(what + " failed: " + Hex(result));
+}
+
+std::optional<std::wstring> DefaultValue(const std::wstring& key) {
+  std::vector<wchar_t> data(1024);
+  DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data.data(),
+                   &bytes) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(data.data());
+}
+
+// The thumbnail handler class of an extension such as L".vfk".
+CLSID HandlerClass(const std::wstring& extension) {
+  std::optional<std::wstring> clsidText;
+  if (const std::optional<std::wstring> type = DefaultValue(extension); type && !type->empty()) {
+    clsidText = DefaultValue(*type + kHandler);
+  }
+  if (!clsidText) clsidText = DefaultValue(extension + kHandler);
+  if (!clsidText) throw ClientError("no thumbnail handler registered for " + Utf8(extension));
+  CLSID clsid{};
+  Check(CLSIDFromString(clsidText->c_str(), &clsid), "CLSIDFromString");
+  return clsid;
+}
+
+std::wstring ExtensionOf(const std::wstring& path) {
+  const std::size_t dot = path.find_last_of(L'.');
+  return dot == std::wstring::npos ? std::wstring() : path.substr(dot);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+struct Thumbnail {
+  HRESULT result = S_FALSE;
+  std::vector<std::uint8_t> rows;  // bottom row first, 4 bytes a pixel
+};
+
+// The rows of a cx × cx 32-bit bitmap as GetDIBits reads them bottom-up,
+// checked against the section's own memory (so the section is bottom-up).
+std::vector<std::uint8_t> ReadBottomUp(HBITMAP bitmap, UINT cx) {
+  DIBSECTION section{};
+  if (GetObjectW(bitmap, sizeof section, &section) != static_cast<int>(sizeof section)) {
+    throw ClientError("GetObject did not describe a DIB section");
+  }
+  if (section.dsBm.bmWidth != static_cast<LONG>(cx) ||
+      section.dsBm.bmHeight != static_cast<LONG>(cx) || section.dsBm.bmBitsPixel != 32) {
+    throw ClientError("bitmap is not " + std::to_string(cx) + " x " + std::to_string(cx) +
+                      " at 32 bits");
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = static_cast<LONG>(cx);
+  info.bmiHeader.biHeight = static_cast<LONG>(cx);
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<std::uint8_t> rows(std::size_t{cx} * cx * 4);
+  HDC screen = GetDC(nullptr);
+  const int lines = GetDIBits(screen, bitmap, 0, cx, rows.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (lines != static_cast<int>(cx)) throw ClientError("GetDIBits read " + std::to_string(lines));
+  if (std::memcmp(rows.data(), section.dsBm.bmBits, rows.size()) != 0) {
+    throw ClientError("the section's memory is not bottom-up");
+  }
+  return rows;
+}
+
+// One whole request, as the shell makes it. The calling thread is in a
+// single-threaded apartment.
+Thumbnail Request(const std::wstring& document, UINT cx) {
+  ComRef<IInitializeWithStream> init;
+  Check(CoCreateInstance(HandlerClass(ExtensionOf(document)), nullptr, CLSCTX_INPROC_SERVER,
+                         IID_IInitializeWithStream, init.PutVoid()),
+        "CoCreateInstance");
+  ComRef<IStream> stream;
+  Check(SHCreateStreamOnFileEx(document.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
+                               FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put()),
+        "SHCreateStreamOnFileEx " + Utf8(document));
+  Check(init->Initialize(stream.Get(), STGM_READ), "Initialize");
+  ComRef<IThumbnailProvider> provider;
+  Check(init->QueryInterface(IID_IThumbnailProvider, provider.PutVoid()), "QueryInterface");
+  init.Reset();
+
+  Thumbnail thumbnail;
+  HBITMAP bitmap = nullptr;
+  WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
+  thumbnail.result = provider->GetThumbnail(cx, &bitmap, &alpha);
+  UniqueHBitmap owned(bitmap);
+  if (thumbnail.result == S_OK) {
+    if (alpha != WTSAT_ARGB) throw ClientError("alpha type is not WTSAT_ARGB");
+    thumbnail.rows = ReadBottomUp(bitmap, cx);
+  } else if (thumbnail.result != S_FALSE) {
+    throw ClientError("GetThumbnail answered " + Hex(thumbnail.result));
+  } else if (bitmap) {
+    throw ClientError("S_FALSE with a bitmap");
+  }
+  provider.Reset();
+  stream->AddRef();
+  if (stream->Release() != 1) throw ClientError("the handler kept a stream reference");
+  return thumbnail;
+}
+
+class Apartment {
+ public:
+  Apartment() { Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx"); }
+  ~Apartment() { CoUninitialize(); }
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+};
+
+UINT Side(const std::wstring& text) {
+  const unsigned long side = std::wcstoul(text.c_str(), nullptr, 10);
+  if (side == 0 || side > 4096) throw ClientError("bad side " + Utf8(text));
+  return static_cast<UINT>(side);
+}
+
+int Thumbnails(const std::vector<std::wstring>& args) {
+  if (args.size() < 3) throw ClientError("usage: thumbnails OUTDIR SIDES DOCUMENT...");
+  std::vector<UINT> sides;
+  for (std::size_t at = 0; at <= args[1].size();) {
+    const std::size_t comma = std::min(args[1].find(L',', at), args[1].size());
+    sides.push_back(Side(args[1].substr(at, comma - at)));
+    at = comma + 1;
+  }
+  Apartment apartment;
+  int status = 0;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    for (const UINT cx : sides) {
+      const Thumbnail thumbnail = Request(args[i], cx);
+      if (thumbnail.result != S_OK) {
+        std::fprintf(stderr, "no thumbnail: %s at %u\n", Utf8(args[i]).c_str(), cx);
+        status = 1;
+        continue;
+      }
+      const std::wstring out =
+          args[0] + L"\\" + FileNameOf(args[i]) + L"." + std::to_wstring(cx) + L".rows";
+      std::FILE* file = _wfopen(out.c_str(), L"wb");
+      if (!file) throw ClientError("cannot write " + Utf8(out));
+      const bool written = std::fwrite(thumbnail.rows.data(), 1, thumbnail.rows.size(), file) ==
+                           thumbnail.rows.size();
+      if (std::fclose(file) != 0 || !written) throw ClientError("cannot write " + Utf8(out));
+    }
+  }
+  return status;
+}
+
+int Apartments(const std::vector<std::wstring>& args) {
+  if (args.size() != 3) throw ClientError("usage: apartments THREADS SIDE DOCUMENT");
+  const unsigned long count = std::wcstoul(args[0].c_str(), nullptr, 10);
+  if (count < 2 || count > 64) throw ClientError("bad thread count");
+  const UINT cx = Side(args[1]);
+  std::vector<Thumbnail> results(count);
+  std::vector<std::string> errors(count);
+  std::latch start(static_cast<std::ptrdiff_t>(count));
+  std::vector<std::thread> threads;
+  for (unsigned long i = 0; i < count; ++i) {
+    threads.emplace_back([&, i] {
+      try {
+        Apartment apartment;
+        start.arrive_and_wait();
+        results[i] = Request(args[2], cx);
+      } catch (const std::exception& error) {
+        errors[i] = error.what();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (unsigned long i = 0; i < count; ++i) {
+    if (!errors[i].empty()) throw ClientError("apartment " + std::to_string(i) + ": " + errors[i]);
+    if (results[i].result != S_OK)
+      throw ClientError("apartment " + std::to_string(i) + ": S_FALSE");
+    if (results[i].rows != results[0].rows) throw ClientError("apartments disagree");
+  }
+  return 0;
+}
+
+int Server(const std::vector<std::wstring>& args) {
+  if (args.size() != 2) throw ClientError("usage: server EXTENSION PATH");
+  const CLSID clsid = HandlerClass(args[0]);
+  wchar_t clsidText[64];
+  StringFromGUID2(clsid, clsidText, 64);
+  const std::optional<std::wstring> path =
+      DefaultValue(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
+  if (path != args[1]) {
+    throw ClientError("InprocServer32 is \"" + Utf8(path.value_or(L"")) + "\", not \"" +
+                      Utf8(args[1]) + "\"");
+  }
+  Apartment apartment;
+  ComRef<IThumbnailProvider> provider;
+  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IThumbnailProvider,
+                         provider.PutVoid()),
+        "CoCreateInstance");
+  if (!GetModuleHandleW(args[1].c_str())) throw ClientError("the handler came from elsewhere");
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  platform::PrepareConsoleProgram();
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const std::vector<std::wstring> all(argv, argv + count);
+  LocalFree(argv);
+  try {
+    if (all.size() >= 2) {
+      const std::vector<std::wstring> args(all.begin() + 2, all.end());
+      if (all[1] == L"thumbnails") return Thumbnails(args);
+      if (all[1] == L"apartments") return Apartments(args);
+      if (all[1] == L"server") return Server(args);
+    }
+    throw ClientError("usage: shell_client thumbnails|apartments|server ...");
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "shell_client: %s\n", error.what());
+    return 2;
+  }
+}

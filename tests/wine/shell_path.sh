@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The shell's path to our thumbnails under Wine, end to end:
+#   regsvr32 of VfkThumbDll.dll from a folder whose path has spaces and
+#   non-ASCII letters (twice), the exact path in InprocServer32, every
+#   example document at sizes 16, 96, 255, 256 and 1024 through
+#   shell_client (class lookup, CoCreateInstance, SHCreateStreamOnFileEx)
+#   byte for byte equal to the Linux vfkthumb's BMP pixels, a damaged
+#   document without a thumbnail, one request from several apartments at
+#   once, then regsvr32 /u (twice: the second fails) and no key left.
+# Usage: shell_path.sh WINDOWS_BUILD LINUX_BUILD
+set -euo pipefail
+
+windows=$(cd "$1" && pwd)
+linux=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+wine=$root/scripts/wine-run.sh
+sides=(16 96 255 256 1024)
+
+if [[ ! -x $linux/vfkthumb || ! -d $linux/examples ]]; then
+  echo "shell_path: needs the linux preset built first ($linux/vfkthumb, $linux/examples)" >&2
+  exit 1
+fi
+
+work=$windows/shell-path
+rm -rf "$work"
+folder="$work/Shell Extensions/Vorschaubilder für Größen"
+mkdir -p "$folder" "$work/out" "$work/expected"
+cp "$windows/VfkThumbDll.dll" "$folder/"
+windows_name() { printf 'Z:%s' "${1//\//\\}"; }
+dll=$(windows_name "$folder/VfkThumbDll.dll")
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+expect_status() {
+  local want=$1 what=$2
+  shift 2
+  local status=0
+  "$@" || status=$?
+  ((status == want)) || fail "$what: exit status $status, expected $want"
+}
+client() { "$wine" "$windows/shell_client.exe" "$@"; }
+key_absent() {
+  if "$wine" reg query "$1" >/dev/null 2>&1; then fail "key $1 is still there"; fi
+}
+
+# Nothing of an earlier run in the registry.
+"$wine" regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
+"$wine" reg delete 'HKCR\.vfk' /f >/dev/null 2>&1 || true
+"$wine" reg delete 'HKCR\.vfq' /f >/dev/null 2>&1 || true
+
+expect_status 0 "regsvr32" "$wine" regsvr32 /s "$dll"
+expect_status 0 "regsvr32 again" "$wine" regsvr32 /s "$dll"
+for extension in .vfk .vfq; do
+  expect_status 0 "server path of $extension" client server "$extension" "$dll"
+done
+
+documents=("$linux"/examples/*.vfk "$linux"/examples/*.vfq)
+windows_documents=()
+for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
+expect_status 0 "thumbnails of the examples" client thumbnails "$(windows_name "$work/out")" \
+  "$(IFS=,; echo "${sides[*]}")" "${windows_documents[@]}"
+
+for document in "${documents[@]}"; do
+  name=$(basename "$document")
+  for side in "${sides[@]}"; do
+    expected=$work/expected/$name.$side.bmp
+    "$linux/vfkthumb" --size "$side" "$document" "$expected"
+    offset=$(od -An -tu4 -j10 -N4 "$expected" | tr -d ' ')
+    got=$work/out/$name.$side.rows
+    if [[ ! -f $got ]]; then
+      fail "$name at $side: no bitmap"
+    elif ! tail -c +$((offset + 1)) "$expected" | cmp -s - "$got"; then
+      fail "$name at $side: the bitmap differs from vfkthumb's"
+    fi
+  done
+done
+
+head -c 300 "$linux/examples/large.vfk" >"$work/damaged.vfk"
+expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out")" 96 \
+  "$(windows_name "$work/damaged.vfk")"
+[[ ! -e $work/out/damaged.vfk.96.rows ]] || fail "a bitmap for the damaged document"
+
+expect_status 0 "several apartments at once" client apartments 4 256 \
+  "$(windows_name "$linux/examples/landscape.vfq")"
+
+expect_status 0 "regsvr32 /u" "$wine" regsvr32 /u /s "$dll"
+key_absent 'HKCR\CLSID\{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
+key_absent 'HKCR\CLSID\{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
+key_absent 'HKCR\.vfk\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
+key_absent 'HKCR\.vfq\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
+# regsvr32 reports a failing DllUnregisterServer with status 5.
+expect_status 5 "regsvr32 /u again" "$wine" regsvr32 /u /s "$dll"
+
+"$wine" reg delete 'HKCR\.vfk' /f >/dev/null 2>&1 || true
+"$wine" reg delete 'HKCR\.vfq' /f >/dev/null 2>&1 || true
+if ((failures > 0)); then
+  echo "shell_path: $failures failures" >&2
+  exit 1
+fi
+rm -rf "$work"
+echo "shell_path: passed (${#documents[@]} documents x ${#sides[@]} sizes)"
