@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "classes_root.h"
 #include "loaded_server.h"
 
 namespace {
@@ -27,16 +28,6 @@ bool KeyExists(const std::wstring& name) {
   }
   RegCloseKey(key);
   return true;
-}
-
-std::optional<std::wstring> StringValue(const std::wstring& key, const wchar_t* name = nullptr) {
-  std::vector<wchar_t> data(1024);
-  DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data.data(),
-                   &bytes) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(data.data());
 }
 
 // Sets the default value of HKEY_CLASSES_ROOT\`key` to exactly these bytes.
@@ -88,7 +79,7 @@ void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.key.begin(), c.key.end()));
-    EXPECT_EQ(StringValue(c.key, c.name), c.data);
+    EXPECT_EQ(ClassesRootString(c.key, c.name), c.data);
   }
 }
 

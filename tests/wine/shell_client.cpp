@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "classes_root.h"
 #include "platform/com_ref.h"
 #include "platform/crash_report.h"
 #include "platform/unique_resource.h"
@@ -64,23 +65,14 @@ void Check(HRESULT result, const std::string& what) {
   if (FAILED(result)) throw ClientError(what + " failed: " + Hex(result));
 }
 
-std::optional<std::wstring> DefaultValue(const std::wstring& key) {
-  std::vector<wchar_t> data(1024);
-  DWORD bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data.data(),
-                   &bytes) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(data.data());
-}
-
 // The thumbnail handler class of an extension such as L".vfk".
 CLSID HandlerClass(const std::wstring& extension) {
   std::optional<std::wstring> clsidText;
-  if (const std::optional<std::wstring> type = DefaultValue(extension); type && !type->empty()) {
-    clsidText = DefaultValue(*type + kHandler);
+  if (const std::optional<std::wstring> type = ClassesRootString(extension);
+      type && !type->empty()) {
+    clsidText = ClassesRootString(*type + kHandler);
   }
-  if (!clsidText) clsidText = DefaultValue(extension + kHandler);
+  if (!clsidText) clsidText = ClassesRootString(extension + kHandler);
   if (!clsidText) throw ClientError("no thumbnail handler registered for " + Utf8(extension));
   CLSID clsid{};
   Check(CLSIDFromString(clsidText->c_str(), &clsid), "CLSIDFromString");
@@ -246,7 +238,7 @@ int Server(const std::vector<std::wstring>& args) {
   wchar_t clsidText[64];
   StringFromGUID2(clsid, clsidText, 64);
   const std::optional<std::wstring> path =
-      DefaultValue(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
+      ClassesRootString(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
   if (path != args[1]) {
     throw ClientError("InprocServer32 is \"" + Utf8(path.value_or(L"")) + "\", not \"" +
                       Utf8(args[1]) + "\"");
