@@ -103,6 +103,7 @@ TEST_F(Registration, PutsTheHandlerUnderTheDocumentTypeTheExtensionNames) {
   const std::wstring terminated = L"VeskTest.Picture";
   const std::wstring raw = L"VeskTest.Raw";
   const DWORD number = 7;
+  const std::wstring unreadable(300, L'U');  // more than the 260 characters read
   struct Case {
     const char* what;
     DWORD type;
@@ -117,6 +118,8 @@ TEST_F(Registration, PutsTheHandlerUnderTheDocumentTypeTheExtensionNames) {
        static_cast<DWORD>(raw.size() * sizeof(wchar_t)), raw},
       {"an empty default value", REG_SZ, L"", sizeof(wchar_t), L".vfk"},
       {"a default value that is no text", REG_DWORD, &number, sizeof number, L".vfk"},
+      {"a default value too long to read", REG_SZ, unreadable.c_str(),
+       static_cast<DWORD>((unreadable.size() + 1) * sizeof(wchar_t)), L".vfk"},
   };
   const LoadedServer& server = ProcessServer();
   for (const Case& c : cases) {
