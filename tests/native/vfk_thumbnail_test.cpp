@@ -49,6 +49,39 @@ TEST(LoadVfkThumbnail, LoadsStoredAndCompressedThumbnailsByteForByte) {
   }
 }
 
+// The payload is read in 16 KiB pieces. A stream whose pixels are complete
+// while its last bytes (Adler-32, end of block) still wait in the next piece
+// is whole: with unpackedLength equal to the pixel bytes, no more output room
+// is needed. Stored blocks (level 0) put the end of the stream at every
+// offset around the first few piece boundaries.
+TEST(LoadVfkThumbnail, LoadsStreamsThatEndJustPastAnInputPiece) {
+  constexpr std::size_t kPiece = 16384;
+  constexpr std::size_t kReach = 8;
+  int cases = 0;
+  for (std::size_t boundary = kPiece; boundary <= 4 * kPiece; boundary += kPiece) {
+    for (std::int32_t height = 1; height <= 24; ++height) {
+      const auto rowBytes = static_cast<std::size_t>(height) * 4;
+      const std::size_t nearWidth = boundary / rowBytes;
+      for (std::size_t width = nearWidth > 2 ? nearWidth - 2 : 1; width <= nearWidth + 1;
+           ++width) {
+        if (width > 1024) continue;
+        const auto w = static_cast<std::int32_t>(width);
+        const std::vector<std::uint32_t> pixels = Picture(w, height);
+        VfkDocument document = vfktest::ThumbnailDocument(w, height, pixels, vfktest::kZlib);
+        document.entries.back().packed = vfktest::Deflate(vfktest::PixelBytes(pixels), 0);
+        const std::size_t end = document.entries.back().packed->size();
+        if (end + kReach < boundary || end > boundary + kReach) continue;
+        SCOPED_TRACE(testing::Message() << w << " x " << height << ", stream of " << end);
+        ++cases;
+        oxan::CImage32 image;
+        ASSERT_TRUE(Load(WriteVfk(document), image));
+        EXPECT_EQ(PixelsOf(image), pixels);
+      }
+    }
+  }
+  EXPECT_GT(cases, 20);
+}
+
 TEST(LoadVfkThumbnail, SkipsEntriesBeforeTheThumbnailByTheirStoredLength) {
   const std::vector<std::uint32_t> pixels = Picture(5, 4);
   VfkDocument document = vfktest::ThumbnailDocument(5, 4, pixels, vfktest::kZlib);

@@ -60,6 +60,8 @@ bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t u
   z_stream& z = inflation.Get();
   std::uint8_t input[kPieceSize];
   std::uint8_t dropped[kPieceSize];
+  std::uint8_t overflow = 0;
+  bool overflowArmed = false;  // next_out is `overflow`: any output there is too much
   std::uint32_t inputLeft = storedLength;  // payload bytes not yet read
   std::uint64_t outputLeft = unpackedLength - pixels.size();  // room past the pixels
   // Straight into the pixels: on failure they are left unspecified, and the
@@ -76,13 +78,22 @@ bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t u
       z.avail_in = wanted;
     }
     if (z.avail_out == 0) {
-      if (outputLeft == 0) return false;  // more output than the entry declares
-      const auto room = static_cast<uInt>(std::min<std::uint64_t>(outputLeft, kPieceSize));
-      outputLeft -= room;
-      z.next_out = dropped;
-      z.avail_out = room;
+      if (outputLeft == 0) {
+        // All declared output is there, but the stream may still need input
+        // to end (end-of-block code, Adler-32). One byte of room shows
+        // whether it would produce more than declared.
+        z.next_out = &overflow;
+        z.avail_out = 1;
+        overflowArmed = true;
+      } else {
+        const auto room = static_cast<uInt>(std::min<std::uint64_t>(outputLeft, kPieceSize));
+        outputLeft -= room;
+        z.next_out = dropped;
+        z.avail_out = room;
+      }
     }
     const int status = inflate(&z, Z_NO_FLUSH);
+    if (overflowArmed && z.avail_out == 0) return false;  // more output than declared
     if (status == Z_STREAM_END) break;
     if (status == Z_BUF_ERROR && z.avail_in > 0 && z.avail_out > 0) return false;
     if (status != Z_OK && status != Z_BUF_ERROR) return false;
