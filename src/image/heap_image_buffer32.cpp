@@ -16,6 +16,9 @@ void CHeapImageBuffer32::Free() {
     source_->free(pixels_, static_cast<std::uint64_t>(width_) *
                                static_cast<std::uint64_t>(height_) * kBytesPerPixel);
     pixels_ = nullptr;
+    // No pixels, no size: a later Resize to the old size must allocate.
+    width_ = 0;
+    height_ = 0;
   }
 }
 

@@ -25,6 +25,7 @@ void* BlockAlloc(std::uint64_t size) {
 }
 
 void BlockFree(void* block, std::uint64_t size) noexcept {
+  if (!block) return;  // as the heap does, whatever the size
   std::uint64_t rounded = 0;
   if (memory::RoundUpToGranule(size, rounded) &&
       memory::ClassIndexOf(rounded) != memory::kNoClass) {

@@ -2,9 +2,10 @@
 //
 // BlockAlloc(size) returns uninitialised memory; BlockFree(p, size) takes it
 // back and must get the same size, because the route is chosen from the
-// size, not from the pointer. A size that rounds up (to a multiple of 8) to
-// exactly 16, 64 or 128 KiB comes from a per-thread pool of that class, with
-// no lock on the usual path; every other size goes to the C runtime heap.
+// size, not from the pointer; a null block is ignored whatever the size. A
+// size that rounds up (to a multiple of 8) to exactly 16, 64 or 128 KiB
+// comes from a per-thread pool of that class, with no lock on the usual
+// path; every other size goes to the C runtime heap.
 //
 // BlockAlloc returns null when the C runtime heap is exhausted (and for a
 // size so large that rounding it overflows); it throws std::bad_alloc when

@@ -6,8 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <new>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "platform/memory_stream.h"
 #include "platform/unique_resource.h"
 #include "provider/vesk_thumbnail_provider.h"
+#include "thumbnail_job.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
 
@@ -222,6 +226,28 @@ TEST_F(VfkthumbCommand, ThumbnailsABatchOnSeveralThreads) {
 
   args.push_back(Path("missing.vfk"));
   EXPECT_EQ(Vfkthumb(args).status, vfkthumb::kExitError);
+}
+
+TEST(GuardedJob, EndsEveryJobWithAnErrorNamingTheInput) {
+  struct Case {
+    const char* what;
+    std::function<vfkthumb::JobResult()> job;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"out of memory", []() -> vfkthumb::JobResult { throw std::bad_alloc(); },
+       "in.vfk: out of memory"},
+      {"a runtime error", []() -> vfkthumb::JobResult { throw std::runtime_error("disk gone"); },
+       "in.vfk: failed: disk gone"},
+      {"not a standard exception", []() -> vfkthumb::JobResult { throw 42; },
+       "in.vfk: failed for an unknown reason"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const vfkthumb::JobResult result = vfkthumb::GuardedJob("in.vfk", c.job);
+    EXPECT_EQ(result.outcome, vfkthumb::Outcome::kError);
+    EXPECT_EQ(result.message, c.message);
+  }
 }
 
 }  // namespace

@@ -213,6 +213,17 @@ TEST_F(Image32, FillCheckerClipsToTheImageAndRefusesEmptyAreas) {
   EXPECT_EQ(image.RowPointer(1)[0], 0x12345678u);  // row 1 untouched
 }
 
+TEST_F(Image32, HeapBufferAllocatesAgainAfterFree) {
+  oxan::CHeapImageBuffer32 buffer(kRecorder);
+  ASSERT_TRUE(buffer.Resize(8, 8));
+  buffer.Free();
+  EXPECT_EQ(buffer.Pixels(), nullptr);
+  ASSERT_TRUE(buffer.Resize(8, 8));  // the same size as before the Free
+  ASSERT_NE(buffer.Pixels(), nullptr);
+  buffer.Pixels()[63] = 1;
+  EXPECT_EQ(Recorder::allocated, (std::vector<std::uint64_t>{256, 256}));
+}
+
 TEST_F(Image32, HeapBufferRefusesPixelAddressLookups) {
   oxan::CHeapImageBuffer32 buffer;
   try {

@@ -60,6 +60,14 @@ TEST(BlockAlloc, OtherSizesUseTheGeneralHeap) {
   oxan::BlockFree(nullptr, 100);  // ignored, as the heap ignores it
 }
 
+TEST(BlockFree, IgnoresANullBlockOfEverySize) {
+  for (const std::uint64_t size : {std::uint64_t{0}, std::uint64_t{16384}, std::uint64_t{65536},
+                                   std::uint64_t{131072}, std::uint64_t{131073}}) {
+    SCOPED_TRACE(size);
+    oxan::BlockFree(nullptr, size);
+  }
+}
+
 TEST(BlockAlloc, RefusesSizesWhoseRoundingOverflows) {
   EXPECT_EQ(oxan::BlockAlloc(UINT64_MAX), nullptr);
   EXPECT_EQ(oxan::BlockAlloc(UINT64_MAX - 6), nullptr);

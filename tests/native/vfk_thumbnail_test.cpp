@@ -62,8 +62,7 @@ TEST(LoadVfkThumbnail, LoadsStreamsThatEndJustPastAnInputPiece) {
     for (std::int32_t height = 1; height <= 24; ++height) {
       const auto rowBytes = static_cast<std::size_t>(height) * 4;
       const std::size_t nearWidth = boundary / rowBytes;
-      for (std::size_t width = nearWidth > 2 ? nearWidth - 2 : 1; width <= nearWidth + 1;
-           ++width) {
+      for (std::size_t width = nearWidth > 2 ? nearWidth - 2 : 1; width <= nearWidth + 1; ++width) {
         if (width > 1024) continue;
         const auto w = static_cast<std::int32_t>(width);
         const std::vector<std::uint32_t> pixels = Picture(w, height);

@@ -77,9 +77,11 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& inputs,
   BatchState state(inputs.size(), messages, progressBar);
   const auto work = [&] {
     for (std::size_t i = state.Next(); i < inputs.size(); i = state.Next()) {
-      std::filesystem::path output = outputDir / inputs[i].filename();
-      output += ".png";
-      state.Finish(ThumbnailFile(inputs[i], output, PictureFormat::kPng, side));
+      state.Finish(GuardedJob(inputs[i], [&] {
+        std::filesystem::path output = outputDir / inputs[i].filename();
+        output += ".png";
+        return ThumbnailFile(inputs[i], output, PictureFormat::kPng, side);
+      }));
     }
   };
   const auto threads = std::min<std::size_t>(static_cast<std::size_t>(jobs), inputs.size());

@@ -17,5 +17,8 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     std::cerr << "vfkthumb: " << error.what() << '\n';
     return vfkthumb::kExitError;
+  } catch (...) {
+    std::cerr << "vfkthumb: failed for an unknown reason\n";
+    return vfkthumb::kExitError;
   }
 }

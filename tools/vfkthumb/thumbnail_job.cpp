@@ -35,13 +35,26 @@ JobResult Run(const std::filesystem::path& input, const std::filesystem::path& o
 
 }  // namespace
 
+JobResult GuardedJob(const std::filesystem::path& input,
+                     const std::function<JobResult()>& job) noexcept {
+  try {
+    try {
+      return job();
+    } catch (const std::bad_alloc&) {
+      return {Outcome::kError, Name(input) + ": out of memory"};
+    } catch (const std::exception& error) {
+      return {Outcome::kError, Name(input) + ": failed: " + error.what()};
+    } catch (...) {
+      return {Outcome::kError, Name(input) + ": failed for an unknown reason"};
+    }
+  } catch (...) {  // building the message itself failed
+    return {Outcome::kError, {}};
+  }
+}
+
 JobResult ThumbnailFile(const std::filesystem::path& input, const std::filesystem::path& output,
                         PictureFormat format, std::int32_t side) {
-  try {
-    return Run(input, output, format, side);
-  } catch (const std::bad_alloc&) {
-    return {Outcome::kError, Name(input) + ": out of memory"};
-  }
+  return GuardedJob(input, [&] { return Run(input, output, format, side); });
 }
 
 }  // namespace vfkthumb

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "picture_files.h"
@@ -17,6 +18,11 @@ struct JobResult {
   Outcome outcome;
   std::string message;  // empty when written
 };
+
+// Runs `job` and turns whatever it throws into an error naming `input`:
+// every job ends with a result, and nothing escapes a worker thread.
+JobResult GuardedJob(const std::filesystem::path& input,
+                     const std::function<JobResult()>& job) noexcept;
 
 JobResult ThumbnailFile(const std::filesystem::path& input, const std::filesystem::path& output,
                         PictureFormat format, std::int32_t side);

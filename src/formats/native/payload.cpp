@@ -61,7 +61,7 @@ bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t u
   std::uint8_t input[kPieceSize];
   std::uint8_t dropped[kPieceSize];
   std::uint8_t overflow = 0;
-  bool overflowArmed = false;  // next_out is `overflow`: any output there is too much
+  bool overflowArmed = false;              // next_out is `overflow`: any output there is too much
   std::uint32_t inputLeft = storedLength;  // payload bytes not yet read
   std::uint64_t outputLeft = unpackedLength - pixels.size();  // room past the pixels
   // Straight into the pixels: on failure they are left unspecified, and the
