@@ -34,6 +34,9 @@ inline constexpr std::uint8_t kMagic[8] = {'l', 'o', 'r', 'p', 'a', 'c', 'k', 0}
 inline constexpr std::size_t kHeaderSize = 20;
 inline constexpr std::size_t kXmlLengthAt = 12;
 inline constexpr std::uint32_t kXmlLengthLimit = 0xA00000;  // lengths from here on are refused
+// Deepest element nesting parsed. Documents nest a few levels; TinyXML
+// recurses once per level, in parsing and in destroying its tree.
+inline constexpr std::size_t kMaxXmlNesting = 256;
 
 inline constexpr std::size_t kEntryHeaderSize = 132;
 inline constexpr std::uint8_t kEntryTag[4] = {'P', 'A', 'C', ' '};

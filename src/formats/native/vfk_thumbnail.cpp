@@ -14,6 +14,7 @@
 #include "formats/native/pac_entry.h"
 #include "formats/native/payload.h"
 #include "formats/native/vfk_layout.h"
+#include "formats/native/xml_nesting.h"
 #include "platform/stream_read.h"
 
 namespace native {
@@ -22,7 +23,7 @@ namespace {
 constexpr std::size_t kXmlPadding = 8;  // the terminator and what TinyXML may overstep
 
 // What the "Thumb" element says.
-struct ThumbSpec {
+struct ThumbElement {
   std::int32_t width;
   std::int32_t height;
   std::string bin;
@@ -43,7 +44,7 @@ std::optional<std::int32_t> SideOf(const TiXmlElement& thumb, const char* attrib
 // Parses the XML text (errors are not examined: the search works on whatever
 // the parser built) and finds "Lorapp" / "Thumb". Nullopt when either is
 // missing or a side is not a number in 1 … 1024.
-std::optional<ThumbSpec> ParseThumbSpec(const char* xml) {
+std::optional<ThumbElement> ParseThumbElement(const char* xml) {
   TiXmlDocument document;
   document.Parse(xml, nullptr, TIXML_DEFAULT_ENCODING);
   const TiXmlElement* root = document.FirstChildElement("Lorapp");
@@ -55,13 +56,13 @@ std::optional<ThumbSpec> ParseThumbSpec(const char* xml) {
   if (*width < kMinSide || *width > kMaxSide || *height < kMinSide || *height > kMaxSide)
     return std::nullopt;
   const char* bin = thumb->Attribute("bin");
-  return ThumbSpec{*width, *height, bin ? bin : ""};
+  return ThumbElement{*width, *height, bin ? bin : ""};
 }
 
 // Reads the container header and the XML text after it. Nullopt for a wrong
 // magic or a short read; the placeholder goes into the image when the XML
 // length is beyond its limit.
-std::optional<ThumbSpec> ReadThumbSpec(oxan::CImage32& image, IStream* stream) {
+std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* stream) {
   std::uint8_t header[kHeaderSize];
   if (!ReadAll(stream, header, sizeof kMagic) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
     return std::nullopt;
@@ -78,7 +79,10 @@ std::optional<ThumbSpec> ReadThumbSpec(oxan::CImage32& image, IStream* stream) {
   // the end moves it up to three bytes past the terminator.
   std::unique_ptr<char[]> xml(new (std::nothrow) char[std::size_t{xmlLength} + kXmlPadding]());
   if (!xml || !ReadAll(stream, xml.get(), xmlLength)) return std::nullopt;
-  return ParseThumbSpec(xml.get());
+  // The parser recurses once per open element; a deeper text would take the
+  // thread's stack.
+  if (XmlNestingBound(xml.get(), kMaxXmlNesting) > kMaxXmlNesting) return std::nullopt;
+  return ParseThumbElement(xml.get());
 }
 
 // Walks the entries to the first one named `bin` and unpacks it into
@@ -109,7 +113,7 @@ bool ReadThumbEntry(IStream* stream, const std::string& bin, std::span<std::uint
 }  // namespace native
 
 bool LoadVfkThumbnail(oxan::CImage32& image, IStream* stream) {
-  const std::optional<native::ThumbSpec> thumb = native::ReadThumbSpec(image, stream);
+  const std::optional<native::ThumbElement> thumb = native::ReadThumbElement(image, stream);
   if (!thumb) return false;
   if (!image.Resize(thumb->width, thumb->height)) return false;
   const std::span<std::uint8_t> pixels(

@@ -1,0 +1,105 @@
+#include "formats/native/xml_nesting.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kLimit = 100000;
+
+// The nesting TinyXML itself builds, walked without recursion.
+std::size_t ParsedNesting(const std::string& text) {
+  TiXmlDocument document;
+  document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  std::size_t deepest = 0;
+  std::vector<std::pair<const TiXmlElement*, std::size_t>> pending;
+  for (const TiXmlElement* e = document.FirstChildElement(); e; e = e->NextSiblingElement())
+    pending.emplace_back(e, 1);
+  while (!pending.empty()) {
+    const auto [element, depth] = pending.back();
+    pending.pop_back();
+    deepest = std::max(deepest, depth);
+    for (const TiXmlElement* c = element->FirstChildElement(); c; c = c->NextSiblingElement())
+      pending.emplace_back(c, depth + 1);
+  }
+  return deepest;
+}
+
+std::size_t Bound(std::string text) {
+  text.append(4, '\0');  // the padding the loader's buffer has
+  return native::XmlNestingBound(text.c_str(), kLimit);
+}
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+TEST(XmlNestingBound, EqualsTheParsersNestingForOrdinaryDocuments) {
+  const std::string texts[] = {
+      "",
+      "just text",
+      "<Lorapp/>",
+      "<Lorapp><Thumb width=\"4\" height=\"3\" bin=\"thumb\"/></Lorapp>",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Lorapp>\n  <Layers>\n    <Layer "
+      "name=\"Ebene &amp; Grund\" id='2'>Text &#x41; &#66;</Layer>\n  </Layers>\n  <Thumb "
+      "width=\"4\" height=\"3\" bin=\"thumb\"/>\n</Lorapp>\n",
+      "\xEF\xBB\xBF<a> \xEF\xBB\xBF <b>gr\xC3\xB6\xC3\x9F"
+      "e</b></a>",
+      "<!-- <a><a> --><a><![CDATA[<b></a>]]><b/><!DOCTYPE x><?other?></a>",
+      "<a\xC3\xA9 x=\"/>\"><b y='</a\xC3\xA9>'><c z=\"<c>\"/></b></a\xC3\xA9 >",
+      "<a><b></a>",  // mismatched end: the parse stops
+      "<a><b><c/></b><b><c><d/></c></b></a><e/>",
+      "<a>" + Repeat("<b>", 300) + Repeat("</b>", 300) + "</a>",
+      Repeat("<a/>", 1000),
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text.substr(0, 80));
+    EXPECT_EQ(Bound(text), ParsedNesting(text));
+  }
+}
+
+// Texts built to make a scan that misreads the parser count closings that
+// never happen. Each nests 200 elements; the bound may exceed what the
+// parser builds, never fall below it.
+TEST(XmlNestingBound, NeverFallsBelowTheParsersNesting) {
+  const std::string pieces[] = {
+      "<a t=\"/>\">",                 // "/>" inside a value
+      "<a t='</a>'>",                 // an end tag inside a value
+      "<a><!--</a>-->",               // inside a comment
+      "<a><![CDATA[</a>]]>",          // inside CDATA
+      "<a>&#x</a>;",                  // swallowed by a character reference
+      "<a>&#</a>;",                   //
+      "<a><!</a>",                    // an unknown tag runs to its ">"
+      "<a><?xml version=\"</a>\"?>",  // inside a declaration's value
+      "<a>\xC3</a>",                  // a UTF-8 lead byte before "<"
+      "<a t=\"\xE2\"</a>\"\">",       // a cut sequence inside a value
+      "<a>\xEF\xBB\xBF</a>",          // a byte-order mark as text
+      "<a \xEF\xBB\xBF t=\"1\">",     // a byte-order mark as whitespace
+  };
+  const std::string prologues[] = {"", "\xEF\xBB\xBF", "<?xml version=\"1.0\"?>",
+                                   "<?xml version=\"1.0\" encoding=\"latin1\"?>"};
+  for (const std::string& prologue : prologues) {
+    for (const std::string& piece : pieces) {
+      const std::string text = prologue + Repeat(piece, 200);
+      SCOPED_TRACE(testing::Message() << "prologue " << prologue.size() << ", piece " << piece);
+      EXPECT_GE(Bound(text), ParsedNesting(text));
+    }
+  }
+}
+
+TEST(XmlNestingBound, StopsOncePastTheLimit) {
+  std::string text = Repeat("<a>", 5000);
+  text.append(4, '\0');
+  EXPECT_EQ(native::XmlNestingBound(text.c_str(), 256), 257u);
+  std::string undetermined = "<?xml version=\"1.0\"?>\xEF\xBB\xBF" + Repeat("<a/>", 5000);
+  undetermined.append(4, '\0');
+  EXPECT_EQ(native::XmlNestingBound(undetermined.c_str(), 256), 257u);
+}
+
+}  // namespace
