@@ -9,6 +9,7 @@
 
 #include "loaded_pictures.h"
 #include "platform/memory_stream.h"
+#include "platform/stack_thread.h"
 #include "vfk_writer.h"
 
 namespace {
@@ -47,6 +48,75 @@ TEST(LoadVfkThumbnail, LoadsStoredAndCompressedThumbnailsByteForByte) {
     EXPECT_EQ(image.Height(), c.height);
     EXPECT_EQ(PixelsOf(image), pixels);
   }
+}
+
+// The shell's threads have 1 MiB stacks; the loader must not need more than
+// a quarter of that however the XML nests.
+constexpr std::size_t kSmallStack = 256 * 1024;
+
+std::string Nested(const std::string& open, const std::string& close, std::size_t levels) {
+  std::string text;
+  for (std::size_t i = 0; i < levels; ++i) text += open;
+  for (std::size_t i = 0; i < levels; ++i) text += close;
+  return text;
+}
+
+// <Lorapp> holding a branch `levels` deep besides the Thumb element, so the
+// whole text nests levels + 1.
+VfkDocument DocumentNesting(std::size_t levels, const std::vector<std::uint32_t>& pixels) {
+  VfkDocument document = vfktest::ThumbnailDocument(2, 2, pixels, vfktest::kStored);
+  document.xml = "<Lorapp><Thumb width=\"2\" height=\"2\" bin=\"thumb\"/>" +
+                 Nested("<Layer>", "</Layer>", levels) + "</Lorapp>";
+  return document;
+}
+
+TEST(LoadVfkThumbnail, ReadsXmlNestedUpToTheLimit) {
+  const std::vector<std::uint32_t> pixels = Picture(2, 2);
+  platform::RunWithStack(kSmallStack, [&] {
+    oxan::CImage32 image;
+    EXPECT_TRUE(Load(WriteVfk(DocumentNesting(255, pixels)), image));
+    EXPECT_EQ(PixelsOf(image), pixels);
+    oxan::CImage32 deeper;
+    EXPECT_FALSE(Load(WriteVfk(DocumentNesting(256, pixels)), deeper));
+  });
+}
+
+TEST(LoadVfkThumbnail, GivesNoThumbnailForDeeplyNestedXmlOnASmallStack) {
+  const std::vector<std::uint32_t> pixels = Picture(2, 2);
+  struct Case {
+    const char* what;
+    std::string open;
+    std::string close;
+  };
+  const Case cases[] = {
+      {"plain elements", "<a>", "</a>"},
+      {"closings hidden in comments", "<a><!--</a>-->", ""},
+      {"closings hidden in values", "<a t='</a>'>", ""},
+      {"closings swallowed by references", "<a>&#</a>;", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VfkDocument document = vfktest::ThumbnailDocument(2, 2, pixels, vfktest::kStored);
+    document.xml = "<Lorapp><Thumb width=\"2\" height=\"2\" bin=\"thumb\"/>" +
+                   Nested(c.open, c.close, 600000 / c.open.size()) + "</Lorapp>";
+    const Bytes bytes = WriteVfk(document);
+    platform::RunWithStack(kSmallStack, [&] {
+      oxan::CImage32 image;
+      EXPECT_FALSE(Load(bytes, image));
+    });
+  }
+}
+
+TEST(LoadVfkThumbnail, ReadsDocumentsWithManyElementsSideBySide) {
+  const std::vector<std::uint32_t> pixels = Picture(2, 2);
+  VfkDocument document = vfktest::ThumbnailDocument(2, 2, pixels, vfktest::kStored);
+  std::string layers;
+  for (int i = 0; i < 20000; ++i)
+    layers += "<Layer id=\"" + std::to_string(i) + "\"><Name/></Layer>";
+  document.xml = "<Lorapp>" + layers + "<Thumb width=\"2\" height=\"2\" bin=\"thumb\"/></Lorapp>";
+  oxan::CImage32 image;
+  ASSERT_TRUE(Load(WriteVfk(document), image));
+  EXPECT_EQ(PixelsOf(image), pixels);
 }
 
 // The payload is read in 16 KiB pieces. A stream whose pixels are complete
