@@ -55,20 +55,23 @@ void RPageStore<Mapper>::WalkTableChain() {
   }
 }
 
+// Only fidx below pageNum are recorded as used: the set is bounded by the
+// file, whatever the entries name.
 template <typename Mapper>
 void RPageStore<Mapper>::BuildAllocationMaps() {
   std::unordered_set<std::uint64_t> used = {0, 1};
-  if (const std::uint64_t first = ReadLe64(header_ + kFirstTablePageAt); first != 0)
-    used.insert(first);
-  for (const std::uint8_t* page : tablePages_)
-    if (const std::uint64_t next = ReadLe64(page + kNextTablePageAt); next != 0) used.insert(next);
+  const auto use = [&](std::uint64_t fidx) {
+    if (fidx < pageNum_) used.insert(fidx);
+  };
+  use(ReadLe64(header_ + kFirstTablePageAt));
+  for (const std::uint8_t* page : tablePages_) use(ReadLe64(page + kNextTablePageAt));
   const std::int64_t capacity = Capacity();
   for (std::int64_t vidx = 0; vidx < capacity; ++vidx) {
     const std::uint64_t fidx = FidxOf(vidx);
     if (fidx == 0)
       freeVidxs_.push_back(vidx);
     else
-      used.insert(fidx);
+      use(fidx);
   }
   for (std::uint64_t fidx = kFirstDataPage; fidx < pageNum_; ++fidx)
     if (!used.contains(fidx)) freeFidxs_.push_back(fidx);
@@ -105,7 +108,7 @@ const std::uint8_t* RPageStore<Mapper>::getPage(std::int64_t vidx) {
 }
 
 template <typename Mapper>
-void RPageStore<Mapper>::releasePage(const std::uint8_t* page, std::int64_t) {
+void RPageStore<Mapper>::releasePage(const std::uint8_t* page, std::int64_t) noexcept {
   mapper_.unmap(page);
 }
 

@@ -1,8 +1,8 @@
 // The read-only page store over a page mapper. Opening maps both header
 // copies and keeps the one with the larger (signed) generation, page 1 on a
 // tie; walks the table-page chain and keeps every table page mapped; and
-// builds the allocation maps (free vidx and free fidx lists). Resolving a
-// vidx never touches the stream.
+// builds the allocation maps (free vidx and free fidx lists; a fidx at or
+// beyond pageNum is in neither). Resolving a vidx never touches the stream.
 //
 // Refused with oxan::TNWError, reading nothing: a vidx that is negative,
 // beyond the table, or whose entry names no page or a page at or beyond
@@ -31,10 +31,11 @@ class RPageStore final : public ReadablePageStore {
   ~RPageStore() override;
 
   const std::uint8_t* getPage(std::int64_t vidx) override;
-  void releasePage(const std::uint8_t* page, std::int64_t vidx) override;
+  void releasePage(const std::uint8_t* page, std::int64_t vidx) noexcept override;
   bool hasPage(std::int64_t vidx) const override;
   void describe(std::int64_t vidx, std::ostringstream& out) const override;
 
+  std::uint64_t pageCount() const noexcept override { return pageNum_; }
   std::uint64_t pageNum() const noexcept { return pageNum_; }
   std::uint32_t headerFidx() const noexcept { return headerFidx_; }
   std::size_t tablePageCount() const noexcept { return tablePages_.size(); }

@@ -19,7 +19,10 @@ SeekPageMapper::SeekPageMapper(std::uint64_t size, ReadFunction read)
     : size_(size), read_(std::move(read)) {}
 
 SeekPageMapper::SeekPageMapper(SeekPageMapper&& other) noexcept
-    : size_(other.size_), read_(std::move(other.read_)), mapped_(std::move(other.mapped_)) {
+    : size_(other.size_),
+      read_(std::move(other.read_)),
+      mapped_(std::move(other.mapped_)),
+      unknownGivenBack_(other.unknownGivenBack_) {
   other.mapped_.clear();
 }
 
@@ -28,6 +31,7 @@ SeekPageMapper::~SeekPageMapper() {
 }
 
 const std::uint8_t* SeekPageMapper::map(std::uint64_t fidx) {
+  if (unknownGivenBack_) ThrowIoError();
   if (fidx > std::numeric_limits<std::uint64_t>::max() / kPageSize) ThrowIoError();
   std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kPageSize]);
   if (!buffer) ThrowIoError();
@@ -38,9 +42,12 @@ const std::uint8_t* SeekPageMapper::map(std::uint64_t fidx) {
   return buffer.release();
 }
 
-void SeekPageMapper::unmap(const std::uint8_t* buffer) {
+void SeekPageMapper::unmap(const std::uint8_t* buffer) noexcept {
   const auto found = mapped_.find(buffer);
-  if (found == mapped_.end()) ThrowIoError();
+  if (found == mapped_.end()) {
+    unknownGivenBack_ = true;
+    return;
+  }
   mapped_.erase(found);
   delete[] buffer;
 }

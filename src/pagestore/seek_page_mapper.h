@@ -4,9 +4,10 @@
 // mapper at a time; nothing is cached.
 //
 // Failures throw std::runtime_error("IO error") (no buffer, a read of other
-// than 65536 bytes, unmap of an unknown buffer, a page beyond the 64-bit
-// offset range); exceptions of the read function pass through. A failed call
-// changes no record.
+// than 65536 bytes, a page beyond the 64-bit offset range); exceptions of the
+// read function pass through. A failed call changes no record. Giving back
+// never throws: a buffer that is not recorded (given back twice, or never
+// handed out) is left alone, and every later map throws "IO error".
 #pragma once
 
 #include <cstdint>
@@ -32,13 +33,14 @@ class SeekPageMapper {
 
   std::uint64_t size() const noexcept { return size_; }
   const std::uint8_t* map(std::uint64_t fidx);
-  void unmap(const std::uint8_t* buffer);
+  void unmap(const std::uint8_t* buffer) noexcept;
   std::size_t mappedCount() const noexcept { return mapped_.size(); }
 
  private:
   std::uint64_t size_;
   ReadFunction read_;
   std::set<const std::uint8_t*> mapped_;
+  bool unknownGivenBack_ = false;  // an unmap found no record
 };
 
 }  // namespace pagestore

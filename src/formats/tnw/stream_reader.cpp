@@ -34,6 +34,12 @@ StreamReader::StreamReader(pagestore::ReadablePageStore& store, std::int64_t vid
       length_(ReadLe64(head_ + kLengthAt)),
       inline_(head_[kKindAt] == kInlineKind) {
   try {
+    // Checked before anything is sized from the length: the file's pages
+    // bound every stream, however its page lists repeat pages.
+    if (length_ > store.pageCount() * pagestore::kPageSize)
+      throw oxan::TNWError("stream at vidx " + std::to_string(vidx) + " claims " +
+                           std::to_string(length_) + " bytes; the file has " +
+                           std::to_string(store.pageCount()) + " pages");
     if (inline_ && length_ > kInlineCapacity)
       throw oxan::TNWError("inline stream at vidx " + std::to_string(vidx) + " claims " +
                            std::to_string(length_) + " bytes of at most " +

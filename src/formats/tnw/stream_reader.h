@@ -3,11 +3,11 @@
 // with at most one data page mapped at a time. The head and index pages stay
 // mapped until the reader is destroyed, which gives every page back.
 //
-// Opening throws oxan::TNWError for an index chain the file cannot mean: a
-// link that is 0 or negative other than −1 (from the head page with the
-// diagnostic "Invalid nextVidx: 0x…" and the head's first 64 bytes), or a
-// chain that returns to a page already in it. Page store and mapper
-// exceptions pass through.
+// Opening throws oxan::TNWError for a length beyond what the file's pages
+// hold, and for an index chain the file cannot mean: a link that is 0 or
+// negative other than −1 (from the head page with the diagnostic "Invalid
+// nextVidx: 0x…" and the head's first 64 bytes), or a chain that returns to
+// a page already in it. Page store and mapper exceptions pass through.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,5 @@
 #include "formats/tnw/tnw_document_reader.h"
 
-#include <span>
-
 #include "errors/errors.h"
 #include "formats/tnw/document_generated.h"
 #include "formats/tnw/document_root.h"
@@ -34,13 +32,9 @@ bool TnwDocumentReader::ExtractThumbnail(oxan::CImage32& image) {
 
   // Decoded into an image of its own, so a failure leaves `image` as it came.
   oxan::CImage32 decoded;
-  if (!decoded.Resize(width, height)) return false;
-  const std::span<std::uint8_t> pixels(
-      reinterpret_cast<std::uint8_t*>(decoded.Pixels()),
-      static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   bool read;
   try {
-    read = ReadThumbnailBlob(*store_, thumbnail->blob_vidx(), *pool_, pixels);
+    read = ReadThumbnailBlob(*store_, thumbnail->blob_vidx(), *pool_, width, height, decoded);
   } catch (const oxan::TNWError& error) {
     throw oxan::FException(error.what(), kBlobReadFailure);
   }
