@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the release build, the build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
-# ThreadSanitizer, the fuzz targets for 30 s each (counted as one test), and
+# ThreadSanitizer, the fuzz targets for 60 s each (counted as one test), and
 # the Windows cross build under Wine. Prints the time of
 # each stage and ends with one line of totals; exits non-zero when anything
 # fails.
@@ -39,7 +39,7 @@ done
 
 started=$SECONDS
 echo "== fuzz"
-if scripts/fuzz.sh 30; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+if scripts/fuzz.sh 60; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 echo "== fuzz took $((SECONDS - started)) s"
 
 # The Windows programs share one Wine prefix whose server stays up for the

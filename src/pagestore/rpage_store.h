@@ -39,6 +39,9 @@ class RPageStore final : public ReadablePageStore {
   std::uint64_t pageNum() const noexcept { return pageNum_; }
   std::uint32_t headerFidx() const noexcept { return headerFidx_; }
   std::size_t tablePageCount() const noexcept { return tablePages_.size(); }
+  // Pages the mapper has handed out and not had back: the header page, the
+  // table pages, and whatever getPage gave that is not released yet.
+  std::size_t mappedPageCount() const noexcept { return mapper_.mappedCount(); }
   const std::vector<std::int64_t>& freeVidxs() const noexcept { return freeVidxs_; }
   const std::vector<std::uint64_t>& freeFidxs() const noexcept { return freeFidxs_; }
 
