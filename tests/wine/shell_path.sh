@@ -5,8 +5,10 @@
 #   example document at sizes 16, 96, 255, 256 and 1024 through
 #   shell_client (class lookup, CoCreateInstance, SHCreateStreamOnFileEx)
 #   byte for byte equal to the Linux vfkthumb's BMP pixels, a damaged
-#   document without a thumbnail, one request from several apartments at
-#   once, then regsvr32 /u (twice: the second fails) and no key left.
+#   document without a thumbnail, every document that ever broke a loader
+#   (the fault documents of the linux build, tests/regressions/found), one
+#   request from several apartments at once, then regsvr32 /u (twice: the
+#   second fails) and no key left.
 # Usage: shell_path.sh WINDOWS_BUILD LINUX_BUILD
 set -euo pipefail
 
@@ -82,6 +84,20 @@ head -c 300 "$linux/examples/large.vfk" >"$work/damaged.vfk"
 expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out")" 96 \
   "$(windows_name "$work/damaged.vfk")"
 [[ ! -e $work/out/damaged.vfk.96.rows ]] || fail "a bitmap for the damaged document"
+
+# Every document that ever broke a loader: a picture or none as its name
+# says, never a crash (status 2 or more).
+for document in "$linux"/regressions/* "$root"/tests/regressions/found/*; do
+  [[ -f $document ]] || continue
+  status=0
+  client thumbnails "$(windows_name "$work/out")" 96 "$(windows_name "$document")" 2>/dev/null ||
+    status=$?
+  case $(basename "$document") in
+    *.thumbnail.*) ((status == 0)) || fail "$(basename "$document"): status $status, expected 0" ;;
+    *.none.*) ((status == 1)) || fail "$(basename "$document"): status $status, expected 1" ;;
+    *) ((status <= 1)) || fail "$(basename "$document"): status $status" ;;
+  esac
+done
 
 expect_status 0 "several apartments at once" client apartments 4 256 \
   "$(windows_name "$linux/examples/landscape.vfq")"

@@ -1,0 +1,87 @@
+// Writes the documents of the faults that hand-made documents found, into
+// OUTDIR, named <fault>.<expected>.<extension>: "thumbnail" documents must
+// give their picture, "none" documents no thumbnail, and none may crash,
+// hang or take memory the file cannot back. Inputs that fuzzing finds are
+// kept beside this file in found/, minimised, and replayed the same way.
+//   make_fault_documents OUTDIR
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "vfk_writer.h"
+#include "vfq_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+void Write(const fs::path& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
+                                    static_cast<std::size_t>(height));
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | 0xFF000000u;
+  return pixels;
+}
+
+// An 89 × 46 picture at zlib level 0 whose stream ends just past a 16 KiB
+// input piece, with unpackedLength equal to the pixel bytes.
+Bytes StreamEndInANewPiece() {
+  const std::vector<std::uint32_t> pixels = Picture(89, 46);
+  vfktest::VfkDocument document = vfktest::ThumbnailDocument(89, 46, pixels, vfktest::kZlib);
+  document.entries.back().packed = vfktest::Deflate(vfktest::PixelBytes(pixels), 0);
+  return vfktest::WriteVfk(document);
+}
+
+// 600 KB of nested elements inside the root.
+Bytes DeeplyNestedXml() {
+  vfktest::VfkDocument document = vfktest::ThumbnailDocument(2, 2, Picture(2, 2), vfktest::kStored);
+  std::string xml = "<Lorapp><Thumb width=\"2\" height=\"2\" bin=\"thumb\"/>";
+  for (int i = 0; i < 200000; ++i) xml += "<a>";
+  document.xml = xml + "</Lorapp>";
+  return vfktest::WriteVfk(document);
+}
+
+// A 256 KiB file whose root stream claims 2^31 − 1 bytes, its page list
+// naming one page over and over.
+Bytes RootLongerThanTheFile() {
+  vfqtest::VfqWriter writer;
+  const std::int64_t data = writer.NewVidx();
+  writer.SetEntry(data, writer.AddPage());
+  writer.AddPagedStream(std::vector<std::int64_t>(8189, data), 0x7FFFFFFF, vfqtest::kRootVidx);
+  return writer.Build();
+}
+
+// A thumbnail of 16384 × 8191 pixels (512 MiB) whose blob holds ten bytes.
+Bytes PictureLargerThanItsBlob() {
+  vfqtest::VfqWriter writer;
+  const std::int64_t blob = writer.AddStream(vfqtest::RawBlob(Bytes(10, 1)), writer.NewVidx());
+  writer.AddStream(vfqtest::DocumentRoot(vfqtest::Thumbnail{16384, 8191, blob}),
+                   vfqtest::kRootVidx);
+  return writer.Build();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: make_fault_documents OUTDIR\n";
+    return 2;
+  }
+  const fs::path out = argv[1];
+  fs::create_directories(out);
+  Write(out / "inflate-piece-end.thumbnail.vfk", StreamEndInANewPiece());
+  Write(out / "deep-xml.none.vfk", DeeplyNestedXml());
+  Write(out / "root-beyond-file.none.vfq", RootLongerThanTheFile());
+  Write(out / "picture-beyond-blob.none.vfq", PictureLargerThanItsBlob());
+  return 0;
+}
