@@ -26,10 +26,6 @@ SeekPageMapper::SeekPageMapper(SeekPageMapper&& other) noexcept
   other.mapped_.clear();
 }
 
-SeekPageMapper::~SeekPageMapper() {
-  for (const std::uint8_t* buffer : mapped_) delete[] buffer;
-}
-
 const std::uint8_t* SeekPageMapper::map(std::uint64_t fidx) {
   if (unknownGivenBack_) ThrowIoError();
   if (fidx > std::numeric_limits<std::uint64_t>::max() / kPageSize) ThrowIoError();
@@ -38,8 +34,9 @@ const std::uint8_t* SeekPageMapper::map(std::uint64_t fidx) {
   if (read_(fidx * kPageSize, buffer.get(), static_cast<std::int32_t>(kPageSize)) !=
       static_cast<std::int32_t>(kPageSize))
     ThrowIoError();
-  mapped_.insert(buffer.get());
-  return buffer.release();
+  const std::uint8_t* const page = buffer.get();
+  mapped_.emplace(page, std::move(buffer));
+  return page;
 }
 
 void SeekPageMapper::unmap(const std::uint8_t* buffer) noexcept {
@@ -48,8 +45,7 @@ void SeekPageMapper::unmap(const std::uint8_t* buffer) noexcept {
     unknownGivenBack_ = true;
     return;
   }
-  mapped_.erase(found);
-  delete[] buffer;
+  mapped_.erase(found);  // frees the buffer
 }
 
 }  // namespace pagestore

@@ -12,7 +12,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <set>
+#include <map>
+#include <memory>
 
 namespace pagestore {
 
@@ -28,8 +29,9 @@ class SeekPageMapper {
   SeekPageMapper& operator=(SeekPageMapper&&) = delete;
   SeekPageMapper(const SeekPageMapper&) = delete;
   SeekPageMapper& operator=(const SeekPageMapper&) = delete;
-  // Frees buffers still recorded (none, when every page was given back).
-  ~SeekPageMapper();
+  // Buffers still recorded (none, when every page was given back) are freed
+  // with the record.
+  ~SeekPageMapper() = default;
 
   std::uint64_t size() const noexcept { return size_; }
   const std::uint8_t* map(std::uint64_t fidx);
@@ -39,7 +41,7 @@ class SeekPageMapper {
  private:
   std::uint64_t size_;
   ReadFunction read_;
-  std::set<const std::uint8_t*> mapped_;
+  std::map<const std::uint8_t*, std::unique_ptr<std::uint8_t[]>> mapped_;  // owns each buffer
   bool unknownGivenBack_ = false;  // an unmap found no record
 };
 

@@ -4,8 +4,16 @@
 // After windows.h.
 #include <shellapi.h>
 
+#include <memory>
+
 namespace platform {
 namespace {
+
+// CommandLineToArgvW's block is freed with LocalFree, also when building the
+// result throws.
+struct LocalFreeDeleter {
+  void operator()(wchar_t** block) const noexcept { LocalFree(block); }
+};
 
 std::string Utf8(const wchar_t* text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -21,10 +29,10 @@ std::string Utf8(const wchar_t* text) {
 // name as it is.
 std::vector<std::string> CommandLineArguments(int, char**) {
   int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const std::unique_ptr<wchar_t*, LocalFreeDeleter> wide(
+      CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> args;
-  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
-  LocalFree(wide);
+  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide.get()[i]));
   return args;
 }
 

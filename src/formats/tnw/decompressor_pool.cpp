@@ -11,11 +11,9 @@ constexpr unsigned kSpinCount = 1024;
 
 }  // namespace
 
-DecompressorPool::DecompressorPool() : section_(kSpinCount) {}
+void DCtxFree::operator()(ZSTD_DCtx* context) const noexcept { ZSTD_freeDCtx(context); }
 
-DecompressorPool::~DecompressorPool() {
-  for (ZSTD_DCtx* context : all_) ZSTD_freeDCtx(context);
-}
+DecompressorPool::DecompressorPool() : section_(kSpinCount) {}
 
 ZSTD_DCtx* DecompressorPool::Take() {
   {
@@ -26,16 +24,12 @@ ZSTD_DCtx* DecompressorPool::Take() {
       return context;
     }
   }
-  ZSTD_DCtx* context = ZSTD_createDCtx();
+  DCtxPtr context(ZSTD_createDCtx());
   if (!context) return nullptr;
+  ZSTD_DCtx* const taken = context.get();
   const std::lock_guard lock(section_);
-  try {
-    all_.push_back(context);
-  } catch (...) {
-    ZSTD_freeDCtx(context);
-    throw;
-  }
-  return context;
+  all_.push_back(std::move(context));  // a throw here frees the context
+  return taken;
 }
 
 void DecompressorPool::Return(ZSTD_DCtx* context) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "platform/critical_section.h"
@@ -15,10 +16,15 @@ struct ZSTD_DCtx_s;
 
 namespace tnw {
 
+// Frees one context with ZSTD_freeDCtx.
+struct DCtxFree {
+  void operator()(ZSTD_DCtx_s* context) const noexcept;
+};
+using DCtxPtr = std::unique_ptr<ZSTD_DCtx_s, DCtxFree>;
+
 class DecompressorPool {
  public:
   DecompressorPool();
-  ~DecompressorPool();
   DecompressorPool(const DecompressorPool&) = delete;
   DecompressorPool& operator=(const DecompressorPool&) = delete;
 
@@ -35,8 +41,8 @@ class DecompressorPool {
   void Return(ZSTD_DCtx_s* context);
 
   platform::CriticalSection section_;
-  std::deque<ZSTD_DCtx_s*> idle_;
-  std::vector<ZSTD_DCtx_s*> all_;
+  std::deque<ZSTD_DCtx_s*> idle_;  // not owning: each is also in all_
+  std::vector<DCtxPtr> all_;
 };
 
 }  // namespace tnw
