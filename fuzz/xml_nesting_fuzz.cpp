@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RunOnFuzzStack([&] {
     std::string text(reinterpret_cast<const char*>(data), size);
     text.append(8, '\0');  // the loader's padding
-    const std::size_t bound = native::XmlNestingBound(text.c_str(), native::kMaxXmlNesting);
+    const std::size_t bound =
+        native::XmlNestingBound(std::string_view(text.data(), size), native::kMaxXmlNesting);
     if (bound > native::kMaxXmlNesting) return;
     if (ParsedNesting(text.c_str()) > bound) std::abort();
   });

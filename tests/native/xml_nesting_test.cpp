@@ -13,8 +13,9 @@ constexpr std::size_t kLimit = 100000;
 
 // The nesting TinyXML itself builds, walked without recursion.
 std::size_t ParsedNesting(const std::string& text) {
+  const std::string padded = text + std::string(8, '\0');
   TiXmlDocument document;
-  document.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  document.Parse(padded.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
   std::size_t deepest = 0;
   std::vector<std::pair<const TiXmlElement*, std::size_t>> pending;
   for (const TiXmlElement* e = document.FirstChildElement(); e; e = e->NextSiblingElement())
@@ -30,8 +31,9 @@ std::size_t ParsedNesting(const std::string& text) {
 }
 
 std::size_t Bound(std::string text) {
-  text.append(4, '\0');  // the padding the loader's buffer has
-  return native::XmlNestingBound(text.c_str(), kLimit);
+  const std::size_t length = text.size();
+  text.append(8, '\0');  // the padding the loader's buffer has
+  return native::XmlNestingBound(std::string_view(text.data(), length), kLimit);
 }
 
 std::string Repeat(const std::string& piece, int times) {
@@ -81,6 +83,7 @@ TEST(XmlNestingBound, NeverFallsBelowTheParsersNesting) {
       "<a t=\"\xE2\"</a>\"\">",       // a cut sequence inside a value
       "<a>\xEF\xBB\xBF</a>",          // a byte-order mark as text
       "<a \xEF\xBB\xBF t=\"1\">",     // a byte-order mark as whitespace
+      std::string("<a>\xEFo\0", 6),   // a UTF-8 sequence over a zero byte
   };
   const std::string prologues[] = {"", "\xEF\xBB\xBF", "<?xml version=\"1.0\"?>",
                                    "<?xml version=\"1.0\" encoding=\"latin1\"?>"};
@@ -94,12 +97,11 @@ TEST(XmlNestingBound, NeverFallsBelowTheParsersNesting) {
 }
 
 TEST(XmlNestingBound, StopsOncePastTheLimit) {
-  std::string text = Repeat("<a>", 5000);
-  text.append(4, '\0');
-  EXPECT_EQ(native::XmlNestingBound(text.c_str(), 256), 257u);
-  std::string undetermined = "<?xml version=\"1.0\"?>\xEF\xBB\xBF" + Repeat("<a/>", 5000);
-  undetermined.append(4, '\0');
-  EXPECT_EQ(native::XmlNestingBound(undetermined.c_str(), 256), 257u);
+  for (const std::string& text :
+       {Repeat("<a>", 5000), "<?xml version=\"1.0\"?>\xEF\xBB\xBF" + Repeat("<a/>", 5000)}) {
+    std::string padded = text + std::string(8, '\0');
+    EXPECT_EQ(native::XmlNestingBound(std::string_view(padded.data(), text.size()), 256), 257u);
+  }
 }
 
 }  // namespace

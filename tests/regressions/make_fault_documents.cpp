@@ -1,8 +1,9 @@
 // Writes the documents of the faults that hand-made documents found, into
 // OUTDIR, named <fault>.<expected>.<extension>: "thumbnail" documents must
 // give their picture, "none" documents no thumbnail, and none may crash,
-// hang or take memory the file cannot back. Inputs that fuzzing finds are
-// kept beside this file in found/, minimised, and replayed the same way.
+// hang or take memory the file cannot back. Documents that fuzzing finds
+// are kept, minimised, beside this file in found/documents and replayed the
+// same way; XML texts in found/xml.
 //   make_fault_documents OUTDIR
 #include <cstdint>
 #include <filesystem>

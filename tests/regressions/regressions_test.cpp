@@ -1,9 +1,12 @@
-// Replays every document that ever broke a loader: the fault documents the
-// build writes and the fuzzing finds kept in tests/regressions/found. Each
-// goes through the whole pipeline on a thread with a 256 KiB stack and must
-// give what its name says: "thumbnail" a picture, "none" no thumbnail (a
-// name without either: anything but a crash).
+// Replays every input that ever broke a reader: the fault documents the
+// build writes and the documents fuzzing found (tests/regressions/found/
+// documents) go through the whole pipeline on a thread with a 256 KiB stack
+// and must give what their names say: "thumbnail" a picture, "none" no
+// thumbnail (a name without either: anything but a crash). XML texts that
+// fuzzing found (found/xml) must get a nesting bound no lower than what
+// TinyXML builds.
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <cstdint>
 #include <cstring>
@@ -11,9 +14,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formats/native/vfk_thumbnail.h"
+#include "formats/native/xml_nesting.h"
 #include "formats/tnw/tnw_thumbnail.h"
 #include "image/image32.h"
 #include "platform/memory_stream.h"
@@ -24,24 +30,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> Documents() {
-  std::vector<fs::path> documents;
-  for (const char* folder : {VFK_FAULT_DOCUMENTS, VFK_FOUND_DOCUMENTS}) {
+std::vector<fs::path> FilesIn(std::initializer_list<fs::path> folders) {
+  std::vector<fs::path> files;
+  for (const fs::path& folder : folders) {
     if (!fs::is_directory(folder)) continue;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-      if (entry.is_regular_file()) documents.push_back(entry.path());
+      if (entry.is_regular_file()) files.push_back(entry.path());
   }
-  return documents;
+  return files;
+}
+
+std::vector<std::uint8_t> Contents(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::size_t ParsedNesting(const char* text) {
+  TiXmlDocument document;
+  document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+  std::size_t deepest = 0;
+  std::vector<std::pair<const TiXmlElement*, std::size_t>> pending;
+  for (const TiXmlElement* e = document.FirstChildElement(); e; e = e->NextSiblingElement())
+    pending.emplace_back(e, 1);
+  while (!pending.empty()) {
+    const auto [element, depth] = pending.back();
+    pending.pop_back();
+    deepest = std::max(deepest, depth);
+    for (const TiXmlElement* c = element->FirstChildElement(); c; c = c->NextSiblingElement())
+      pending.emplace_back(c, depth + 1);
+  }
+  return deepest;
 }
 
 TEST(Regressions, EveryDocumentGivesWhatItsNameSays) {
-  const std::vector<fs::path> documents = Documents();
+  const std::vector<fs::path> documents =
+      FilesIn({VFK_FAULT_DOCUMENTS, fs::path(VFK_FOUND) / "documents"});
   ASSERT_FALSE(documents.empty());
   for (const fs::path& path : documents) {
     SCOPED_TRACE(path.filename().string());
-    std::ifstream file(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                    std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> bytes = Contents(path);
     const bool tnw = bytes.size() >= 4 && std::memcmp(bytes.data(), "tnw", 4) == 0;
     bool loaded = false;
     platform::RunWithStack(256 * 1024, [&] {
@@ -56,6 +83,18 @@ TEST(Regressions, EveryDocumentGivesWhatItsNameSays) {
     } else if (name.find(".none.") != std::string::npos) {
       EXPECT_FALSE(loaded);
     }
+  }
+}
+
+TEST(Regressions, XmlTextsGetABoundNoLowerThanTheParsersNesting) {
+  for (const fs::path& path : FilesIn({fs::path(VFK_FOUND) / "xml"})) {
+    SCOPED_TRACE(path.filename().string());
+    const std::vector<std::uint8_t> bytes = Contents(path);
+    std::string text(bytes.begin(), bytes.end());
+    text.append(8, '\0');
+    const std::size_t bound =
+        native::XmlNestingBound(std::string_view(text.data(), bytes.size()), 100000);
+    EXPECT_GE(bound, ParsedNesting(text.c_str()));
   }
 }
 

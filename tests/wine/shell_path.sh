@@ -6,7 +6,8 @@
 #   shell_client (class lookup, CoCreateInstance, SHCreateStreamOnFileEx)
 #   byte for byte equal to the Linux vfkthumb's BMP pixels, a damaged
 #   document without a thumbnail, every document that ever broke a loader
-#   (the fault documents of the linux build, tests/regressions/found), one
+#   (the fault documents of the linux build, tests/regressions/found/
+#   documents), one
 #   request from several apartments at once, then regsvr32 /u (twice: the
 #   second fails) and no key left.
 # Usage: shell_path.sh WINDOWS_BUILD LINUX_BUILD
@@ -87,7 +88,7 @@ expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out"
 
 # Every document that ever broke a loader: a picture or none as its name
 # says, never a crash (status 2 or more).
-for document in "$linux"/regressions/* "$root"/tests/regressions/found/*; do
+for document in "$linux"/regressions/* "$root"/tests/regressions/found/documents/*; do
   [[ -f $document ]] || continue
   status=0
   client thumbnails "$(windows_name "$work/out")" 96 "$(windows_name "$document")" 2>/dev/null ||

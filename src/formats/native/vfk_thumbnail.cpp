@@ -81,7 +81,8 @@ std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* str
   if (!xml || !ReadAll(stream, xml.get(), xmlLength)) return std::nullopt;
   // The parser recurses once per open element; a deeper text would take the
   // thread's stack.
-  if (XmlNestingBound(xml.get(), kMaxXmlNesting) > kMaxXmlNesting) return std::nullopt;
+  if (XmlNestingBound(std::string_view(xml.get(), xmlLength), kMaxXmlNesting) > kMaxXmlNesting)
+    return std::nullopt;
   return ParseThumbElement(xml.get());
 }
 

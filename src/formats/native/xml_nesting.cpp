@@ -61,11 +61,11 @@ bool StartsWithIgnoringCase(const char* p, std::string_view tag) {
   return true;
 }
 
-// Every "<" from `at` on that the parser could take as an element's start,
-// counted up to `enough`.
-std::size_t ElementStartsFrom(const char* at, std::size_t enough) {
+// Every "<" in [at, end) that the parser could take as an element's start,
+// zero bytes notwithstanding, counted up to `enough`.
+std::size_t ElementStartsFrom(const char* at, const char* end, std::size_t enough) {
   std::size_t count = 0;
-  for (const char* p = at; *p && count < enough; ++p) {
+  for (const char* p = at; p < end && count < enough; ++p) {
     if (*p == '<' && IsNameStart(p[1])) ++count;
   }
   return count;
@@ -76,7 +76,8 @@ std::size_t ElementStartsFrom(const char* at, std::size_t enough) {
 // stops reading (the rest of the text builds nothing).
 class NestingScan {
  public:
-  NestingScan(const char* text, std::size_t limit) : text_(text), limit_(limit) {}
+  NestingScan(std::string_view text, std::size_t limit)
+      : text_(text.data()), end_(text.data() + text.size()), limit_(limit) {}
 
   std::size_t Run() {
     const char* p = text_;
@@ -95,7 +96,7 @@ class NestingScan {
       return std::min(deepest_, limit_ + 1);
     } catch (const Undetermined& undetermined) {
       // The open elements, one that may be opening, and every later start.
-      const std::size_t bound = open_.size() + 1 + ElementStartsFrom(undetermined.at, limit_);
+      const std::size_t bound = open_.size() + 1 + ElementStartsFrom(undetermined.at, end_, limit_);
       return std::min(std::max(deepest_, bound), limit_ + 1);
     }
   }
@@ -119,7 +120,8 @@ class NestingScan {
   // One character as the parser reads text: a character reference as a
   // whole, a UTF-8 sequence in UTF-8 mode as a whole. Stepping through such
   // a sequence byte by byte lands where the parser does when its other bytes
-  // are all beyond ASCII; when they are not, the two modes part.
+  // are all beyond ASCII; when they are not (a zero byte among them lets the
+  // parser read past the end of the string), the two modes part.
   const char* Step(const char* p) const {
     if (*p == '&') return Reference(p);
     if (encoding_ != Encoding::kUnknown) {
@@ -295,6 +297,7 @@ class NestingScan {
   }
 
   const char* text_;
+  const char* end_;  // of the whole buffer, past any zero byte inside it
   std::size_t limit_;
   Encoding encoding_ = Encoding::kUnknown;
   std::vector<std::string_view> open_;  // names of the open elements, innermost last
@@ -303,7 +306,7 @@ class NestingScan {
 
 }  // namespace
 
-std::size_t XmlNestingBound(const char* text, std::size_t limit) {
+std::size_t XmlNestingBound(std::string_view text, std::size_t limit) {
   return NestingScan(text, limit).Run();
 }
 

@@ -15,17 +15,20 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace native {
 
 // Nesting is the number of elements on the longest path from the root element
 // down to a leaf element, the root included.
 //
-// Upper bound of the element nesting TinyXML builds from the zero-terminated
-// `text` (parsed with TIXML_DEFAULT_ENCODING), or limit + 1 as soon as the
-// bound passes `limit` (the scan stops there, so its memory stays bounded).
-// The text must be followed by at least three more zero bytes, as the
-// loader's buffer is.
-std::size_t XmlNestingBound(const char* text, std::size_t limit);
+// Upper bound of the element nesting TinyXML builds when it parses `text`
+// (with TIXML_DEFAULT_ENCODING) as a zero-terminated string, or limit + 1 as
+// soon as the bound passes `limit` (the scan stops there, so its memory
+// stays bounded). `text` is the whole buffer, zero bytes inside it included:
+// the parser steps over a whole UTF-8 sequence and so can pass a zero byte
+// and read on. The buffer must be followed by at least four zero bytes, as
+// the loader's is.
+std::size_t XmlNestingBound(std::string_view text, std::size_t limit);
 
 }  // namespace native
