@@ -1,33 +1,20 @@
 #include "formats/native/xml_nesting.h"
 
 #include <gtest/gtest.h>
-#include <tinyxml.h>
 
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
+
+#include "tinyxml_nesting.h"
 
 namespace {
 
 constexpr std::size_t kLimit = 100000;
 
-// The nesting TinyXML itself builds, walked without recursion.
 std::size_t ParsedNesting(const std::string& text) {
   const std::string padded = text + std::string(8, '\0');
-  TiXmlDocument document;
-  document.Parse(padded.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  std::size_t deepest = 0;
-  std::vector<std::pair<const TiXmlElement*, std::size_t>> pending;
-  for (const TiXmlElement* e = document.FirstChildElement(); e; e = e->NextSiblingElement())
-    pending.emplace_back(e, 1);
-  while (!pending.empty()) {
-    const auto [element, depth] = pending.back();
-    pending.pop_back();
-    deepest = std::max(deepest, depth);
-    for (const TiXmlElement* c = element->FirstChildElement(); c; c = c->NextSiblingElement())
-      pending.emplace_back(c, depth + 1);
-  }
-  return deepest;
+  return xmltest::TinyXmlNesting(padded.c_str());
 }
 
 std::size_t Bound(std::string text) {
