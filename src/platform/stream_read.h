@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/com.h"
 
@@ -15,4 +16,16 @@ inline std::uint32_t ReadSome(IStream* stream, void* buffer, std::uint32_t count
 
 inline bool ReadAll(IStream* stream, void* buffer, std::uint32_t count) noexcept {
   return ReadSome(stream, buffer, count) == count;
+}
+
+// Bytes from the stream's position to its end, when Seek and Stat tell.
+inline std::optional<std::uint64_t> BytesLeft(IStream* stream) noexcept {
+  LARGE_INTEGER none{};
+  ULARGE_INTEGER position{};
+  STATSTG stat{};
+  if (FAILED(stream->Seek(none, STREAM_SEEK_CUR, &position)) ||
+      FAILED(stream->Stat(&stat, STATFLAG_NONAME)))
+    return std::nullopt;
+  if (position.QuadPart > stat.cbSize.QuadPart) return 0;
+  return stat.cbSize.QuadPart - position.QuadPart;
 }

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "loaded_pictures.h"
 #include "platform/memory_stream.h"
+#include "platform/read_only_stream.h"
 #include "platform/stack_thread.h"
 #include "vfk_writer.h"
 
@@ -201,6 +204,42 @@ TEST(LoadVfkThumbnail, AcceptsTheLongestXmlText) {
   document.xml += std::string(0x9FFFFF - document.xml.size(), ' ');
   oxan::CImage32 image;
   EXPECT_TRUE(Load(WriteVfk(document), image));
+}
+
+// A stream over bytes that records the largest read asked of it.
+class ReadRecorder final : public ReadOnlyStream {
+ public:
+  explicit ReadRecorder(Bytes bytes) : bytes_(std::move(bytes)) {}
+  std::uint32_t largestRead = 0;
+
+  IFACEMETHODIMP Read(void* buffer, ULONG count, ULONG* read) noexcept override {
+    largestRead = std::max(largestRead, count);
+    return ReadOnlyStream::Read(buffer, count, read);
+  }
+
+ private:
+  std::int64_t ReadAt(std::uint64_t offset, void* buffer, std::uint32_t count) noexcept override {
+    const auto n =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(count, bytes_.size() - offset));
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return n;
+  }
+  std::uint64_t Size() const noexcept override { return bytes_.size(); }
+
+  Bytes bytes_;
+};
+
+// The largest length allowed, in a small file: nothing is read or allocated
+// for a text the file cannot hold.
+TEST(LoadVfkThumbnail, SizesNoBufferForTextTheFileCannotHold) {
+  VfkDocument document = vfktest::ThumbnailDocument(2, 1, Picture(2, 1), vfktest::kStored);
+  document.xmlLength = 0x9FFFFF;
+  auto* recorder = new ReadRecorder(WriteVfk(document));
+  ComRef<IStream> stream(recorder);
+  oxan::CImage32 image;
+  EXPECT_FALSE(LoadVfkThumbnail(image, stream.Get()));
+  EXPECT_TRUE(IsUntouched(image));
+  EXPECT_LT(recorder->largestRead, 0x10000u);
 }
 
 TEST(LoadVfkThumbnail, LeavesThePlaceholderForAnOverlongXmlText) {

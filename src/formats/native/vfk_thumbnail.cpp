@@ -60,8 +60,8 @@ std::optional<ThumbElement> ParseThumbElement(const char* xml) {
 }
 
 // Reads the container header and the XML text after it. Nullopt for a wrong
-// magic or a short read; the placeholder goes into the image when the XML
-// length is beyond its limit.
+// magic, a text longer than the rest of the stream, or a short read; the
+// placeholder goes into the image when the XML length is beyond its limit.
 std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* stream) {
   std::uint8_t header[kHeaderSize];
   if (!ReadAll(stream, header, sizeof kMagic) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
@@ -74,6 +74,10 @@ std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* str
                       oxan::kPlaceholderColourB);
     return std::nullopt;
   }
+  // No buffer for more text than the stream still holds: the read would
+  // come up short anyway.
+  if (const std::optional<std::uint64_t> left = BytesLeft(stream); left && xmlLength > *left)
+    return std::nullopt;
   // Zero bytes after the text: TinyXML steps over a multi-byte UTF-8
   // sequence whole, even when the text ends inside it, so a cut sequence at
   // the end moves it up to three bytes past the terminator.
