@@ -17,6 +17,10 @@ endif()
 # TinyXML has no CMake package; Debian's header turns on its STL interface.
 find_path(TINYXML_INCLUDE_DIR tinyxml.h REQUIRED)
 find_library(TINYXML_LIBRARY tinyxml REQUIRED)
+# libdeflate: no CMake package in Debian's 1.14; the Windows build's is a
+# plain static library.
+find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
+find_library(LIBDEFLATE_LIBRARY deflate REQUIRED)
 # Header-only: Boost (lexical_cast) and FlatBuffers; flatc runs on the host.
 find_path(BOOST_INCLUDE_DIR boost/lexical_cast.hpp REQUIRED)
 find_path(FLATBUFFERS_INCLUDE_DIR flatbuffers/flatbuffers.h REQUIRED)

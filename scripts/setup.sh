@@ -23,6 +23,7 @@ packages=(
   zlib1g-dev
   libpng-dev
   libzstd-dev
+  libdeflate-dev
   # command-line comparison (bench/compare-cli.sh)
   libvips-tools
   # fuzz targets (scripts/fuzz.sh): clang with libFuzzer

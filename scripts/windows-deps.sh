@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the third-party libraries of the Windows build into
 # build/windows-deps/prefix, from Debian's own sources so that Debian's
-# security fixes are in: TinyXML, Zstandard and libpng (source packages, libpng
-# against the mingw zlib of libz-mingw-w64-dev), Google
+# security fixes are in: TinyXML, Zstandard, libdeflate and libpng (source
+# packages, libpng against the mingw zlib of libz-mingw-w64-dev), Google
 # Benchmark (source package) and GoogleTest (/usr/src/googletest). Boost and
 # FlatBuffers are header-only here: their directories under /usr/include are
 # linked into the prefix, so the cross compiler never sees /usr/include as a
@@ -80,6 +80,24 @@ if ! built zstd; then
   cmake_cross zstd "$src/build/cmake" -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_SHARED=OFF \
     -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF
   stamp zstd "$version"
+fi
+
+# libdeflate: its Makefile does not cross-build cleanly, so its library
+# sources are compiled directly (the CPU-specific ones pick themselves by
+# architecture).
+if ! built libdeflate; then
+  fetch_source libdeflate
+  echo "windows-deps: libdeflate $version"
+  obj=$deps/build-libdeflate
+  rm -rf "$obj"
+  mkdir -p "$obj"
+  for file in "$src"/lib/*.c "$src"/lib/*/*.c; do
+    name=${file#"$src"/lib/}
+    x86_64-w64-mingw32-gcc-posix -O2 -I"$src" -c "$file" -o "$obj/${name//\//_}.o"
+  done
+  x86_64-w64-mingw32-ar rcs "$prefix/lib/libdeflate.a" "$obj"/*.o
+  cp "$src/libdeflate.h" "$prefix/include/"
+  stamp libdeflate "$version"
 fi
 
 # libpng: the static library only.

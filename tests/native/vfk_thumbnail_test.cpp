@@ -213,7 +213,7 @@ class ReadRecorder final : public ReadOnlyStream {
   std::uint32_t largestRead = 0;
 
   IFACEMETHODIMP Read(void* buffer, ULONG count, ULONG* read) noexcept override {
-    largestRead = std::max(largestRead, count);
+    largestRead = std::max<std::uint32_t>(largestRead, count);
     return ReadOnlyStream::Read(buffer, count, read);
   }
 

@@ -52,8 +52,20 @@ bool ReadStoredPayload(IStream* stream, std::uint32_t unpackedLength,
   return SkipBytes(stream, unpackedLength - pixels.size());
 }
 
+bool WholeInflationFits(std::uint32_t storedLength, std::uint32_t unpackedLength,
+                        std::size_t pixelBytes) {
+  return unpackedLength == pixelBytes && storedLength <= compressBound(unpackedLength);
+}
+
 bool InflatePayload(IStream* stream, std::uint32_t storedLength, std::uint32_t unpackedLength,
                     std::span<std::uint8_t> pixels) {
+  if (WholeInflationFits(storedLength, unpackedLength, pixels.size()))
+    return InflateWhole(stream, storedLength, pixels);
+  return InflateInPieces(stream, storedLength, unpackedLength, pixels);
+}
+
+bool InflateInPieces(IStream* stream, std::uint32_t storedLength, std::uint32_t unpackedLength,
+                     std::span<std::uint8_t> pixels) {
   if (unpackedLength < pixels.size()) return false;
   InflateStream inflation;
   if (!inflation.Ready()) return false;
