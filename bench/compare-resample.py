@@ -3,7 +3,8 @@
 
 Runs build/linux/bench/resample_bench (built by the linux preset), then
 Pillow's Image.resize(size, Image.BOX) on RGBA pictures made by the same
-generator, and prints our time / Pillow's time per case, plus the
+generator, and prints our time / Pillow's time per case (on the path the processor
+picks and on the baseline path), plus the
 replication case against a plain copy of its destination. Medians of
 several runs. Needs Debian's python3-pil.
 """
@@ -64,14 +65,16 @@ def main():
     if not BENCH.exists():
         sys.exit(f"{BENCH} is missing: build the linux preset first")
     ours = our_seconds()
-    print(f"{'case':<24}{'ours':>12}{'Pillow BOX':>12}{'ratio':>8}")
+    print(f"{'case':<24}{'ours':>12}{'baseline':>12}{'Pillow BOX':>12}{'ratio':>8}{'baseline':>10}")
     for name, seconds in ours.items():
         if not name.startswith("BM_Resample/"):
             continue
         sw, sh, dw, dh = (int(part.split(":")[1]) for part in name.split("/")[1:])
+        baseline = ours[name.replace("BM_Resample/", "BM_ResampleBaseline/")]
         theirs = pillow_seconds(picture(sw, sh), (dw, dh))
         case = f"{sw}x{sh} -> {dw}x{dh}"
-        print(f"{case:<24}{seconds * 1e6:>10.1f}us{theirs * 1e6:>10.1f}us{seconds / theirs:>8.2f}")
+        print(f"{case:<24}{seconds * 1e6:>10.1f}us{baseline * 1e6:>10.1f}us{theirs * 1e6:>10.1f}us"
+              f"{seconds / theirs:>8.2f}{baseline / theirs:>10.2f}")
     copy = ours.get("BM_CopyDestination/dw:256/dh:256")
     replication = ours.get("BM_Resample/sw:64/sh:64/dw:256/dh:256")
     if copy and replication:

@@ -1,5 +1,6 @@
-// Resample on the sizes the thumbnailer meets, beside a plain copy of the
-// destination for scale.
+// Resample on the sizes the thumbnailer meets, on the path the processor
+// picks and on the baseline path, beside a plain copy of the destination for
+// scale.
 //
 // Pictures come from xorshift32 with seed 1, one word per pixel (bytes B, G,
 // R, A); the top byte picks the alpha: below 64 transparent, below 128 that
@@ -30,7 +31,7 @@ void FillPicture(oxan::CImage32& image, std::int32_t width, std::int32_t height)
 }
 
 // Arguments: source width, source height, destination width, height.
-void BM_Resample(benchmark::State& state) {
+void ResampleOn(benchmark::State& state, oxan::ResamplePath path) {
   oxan::CImage32 source, destination;
   FillPicture(source, static_cast<std::int32_t>(state.range(0)),
               static_cast<std::int32_t>(state.range(1)));
@@ -38,18 +39,28 @@ void BM_Resample(benchmark::State& state) {
                           static_cast<std::int32_t>(state.range(3))))
     throw std::bad_alloc();
   for (auto _ : state) {
-    oxan::Resample(destination, source);
+    oxan::Resample(destination, source, path);
     benchmark::DoNotOptimize(destination.Pixels());
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_Resample)
-    ->ArgNames({"sw", "sh", "dw", "dh"})
-    ->Args({1024, 1024, 256, 256})
-    ->Args({300, 200, 256, 170})
-    ->Args({100, 100, 256, 256})
-    ->Args({1000, 1, 256, 1})
-    ->Args({64, 64, 256, 256});
+
+// The path the processor picks, and the baseline path forced.
+void BM_Resample(benchmark::State& state) { ResampleOn(state, oxan::ResamplePath::kAuto); }
+void BM_ResampleBaseline(benchmark::State& state) {
+  ResampleOn(state, oxan::ResamplePath::kBaseline);
+}
+
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgNames({"sw", "sh", "dw", "dh"})
+      ->Args({1024, 1024, 256, 256})
+      ->Args({300, 200, 256, 170})
+      ->Args({100, 100, 256, 256})
+      ->Args({1000, 1, 256, 1})
+      ->Args({64, 64, 256, 256});
+}
+BENCHMARK(BM_Resample)->Apply(Sizes);
+BENCHMARK(BM_ResampleBaseline)->Apply(Sizes);
 
 // The floor for replication: one memcpy of a destination of that size.
 void BM_CopyDestination(benchmark::State& state) {

@@ -1,6 +1,6 @@
-// libFuzzer target, differential: Resample and Composite on small images,
-// against the plain transcription of the resampling rules that the tests
-// use and a plain clipped copy. The input gives the sizes, the offset and
+// libFuzzer target, differential: Resample (each path the processor can
+// take) and Composite on small images, against the plain transcription of
+// the resampling rules that the tests use and a plain clipped copy. The input gives the sizes, the offset and
 // the source pixels.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -46,10 +46,19 @@ void Drive(const std::uint8_t* data, std::size_t size) {
   for (std::size_t i = 0; i < count; ++i)
     source.Pixels()[i] = input.ConsumeIntegral<std::uint32_t>();
 
-  oxan::CImage32 fast, plain;
-  Check(fast.Resize(width, height) && plain.Resize(width, height));
-  oxan::Resample(fast, source);
+  oxan::CImage32 plain;
+  Check(plain.Resize(width, height));
   oxan::testing::ReferenceResample(plain, source);
+  // Each path the processor can take.
+  if (oxan::Avx2Available()) {
+    oxan::CImage32 wide;
+    Check(wide.Resize(width, height));
+    oxan::Resample(wide, source, oxan::ResamplePath::kAvx2);
+    Check(SamePixels(wide, plain));
+  }
+  oxan::CImage32 fast;
+  Check(fast.Resize(width, height));
+  oxan::Resample(fast, source, oxan::ResamplePath::kBaseline);
   Check(SamePixels(fast, plain));
 
   // Copy mode onto a canvas: every covered pixel becomes the source's, the

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/area_average.h"
+#include "image/area_small.h"
 #include "image/resample_step.h"
 
 namespace oxan {
@@ -127,11 +128,16 @@ void Replicate(CImage32& destination, const CImage32& source) {
 
 }  // namespace
 
-bool Resample(CImage32& destination, const CImage32& source) {
+bool Avx2Available() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
+bool Resample(CImage32& destination, const CImage32& source, ResamplePath path) {
   if (&destination == &source) return true;  // same size: the copy changes nothing
   if (destination.Width() % source.Width() == 0 && destination.Height() % source.Height() == 0)
     Replicate(destination, source);
-  else
+  else if (!AverageSmallSpans(destination, source, path))
     AreaAverage(destination, source);
   return true;
 }

@@ -12,7 +12,15 @@
 
 namespace oxan {
 
+// Which instructions the area average may use: the processor's best
+// (kAuto), or one of them forced, for tests that hold each to the same
+// result. kAvx2 needs a processor that has it (Avx2Available).
+enum class ResamplePath { kAuto, kBaseline, kAvx2 };
+
+bool Avx2Available();
+
 // Always true. `destination` keeps its size.
-bool Resample(CImage32& destination, const CImage32& source);
+bool Resample(CImage32& destination, const CImage32& source,
+              ResamplePath path = ResamplePath::kAuto);
 
 }  // namespace oxan

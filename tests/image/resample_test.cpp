@@ -41,6 +41,16 @@ void FillRandom(CImage32& image, std::int32_t width, std::int32_t height, std::m
   }
 }
 
+// Pixels from three values (transparent, half red, opaque green): spans of
+// one value and spans of one alpha are common.
+void FillFewValues(CImage32& image, std::int32_t width, std::int32_t height,
+                   std::mt19937& random) {
+  constexpr std::uint32_t kValues[] = {0, 0x80FF0000, 0xFF00FF00};
+  ASSERT_TRUE(image.Resize(width, height));
+  for (std::int64_t i = 0; i < std::int64_t{width} * height; ++i)
+    image.Pixels()[i] = kValues[random() % 3];
+}
+
 struct WorkedExample {
   const char* name;
   std::int32_t sourceWidth, sourceHeight;
@@ -149,19 +159,35 @@ TEST(Resample, UpscaledLastColumnAndRowKeepTheirSourceColours) {
   }
 }
 
+// The paths Resample can take on this processor, each forced in turn.
+std::vector<oxan::ResamplePath> Paths() {
+  std::vector<oxan::ResamplePath> paths = {oxan::ResamplePath::kBaseline};
+  if (oxan::Avx2Available()) paths.push_back(oxan::ResamplePath::kAvx2);
+  return paths;
+}
+
 void ExpectSameAsReference(const CImage32& source, std::int32_t width, std::int32_t height) {
-  CImage32 fast, reference;
-  ASSERT_TRUE(fast.Resize(width, height));
+  CImage32 reference;
   ASSERT_TRUE(reference.Resize(width, height));
-  std::fill_n(fast.Pixels(), std::int64_t{width} * height, 0xDEADBEEF);
-  oxan::Resample(fast, source);
   oxan::testing::ReferenceResample(reference, source);
-  const Pixels got = Contents(fast), want = Contents(reference);
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    ASSERT_EQ(got[i], want[i]) << source.Width() << "x" << source.Height() << " -> " << width << "x"
-                               << height << " at (" << i % static_cast<std::size_t>(width) << ", "
-                               << i / static_cast<std::size_t>(width) << ")";
+  const Pixels want = Contents(reference);
+  for (const oxan::ResamplePath path : Paths()) {
+    CImage32 fast;
+    ASSERT_TRUE(fast.Resize(width, height));
+    std::fill_n(fast.Pixels(), std::int64_t{width} * height, 0xDEADBEEF);
+    oxan::Resample(fast, source, path);
+    const Pixels got = Contents(fast);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i], want[i]) << source.Width() << "x" << source.Height() << " -> " << width
+                                 << "x" << height << " at (" << i % static_cast<std::size_t>(width)
+                                 << ", " << i / static_cast<std::size_t>(width) << "), path "
+                                 << static_cast<int>(path);
+    }
   }
+}
+
+TEST(Resample, ComparesTheAvx2PathWhereTheProcessorHasIt) {
+  if (!oxan::Avx2Available()) GTEST_SKIP() << "no AVX2 here: only the baseline path is compared";
 }
 
 TEST(Resample, MatchesThePlainRuleForRandomSizes) {
@@ -169,7 +195,7 @@ TEST(Resample, MatchesThePlainRuleForRandomSizes) {
   std::uniform_int_distribution<std::int32_t> side(1, 300);
   for (int n = 0; n < 400; ++n) {
     CImage32 source;
-    FillRandom(source, side(random), side(random), random);
+    (n % 4 == 0 ? FillFewValues : FillRandom)(source, side(random), side(random), random);
     ExpectSameAsReference(source, side(random), side(random));
   }
 }
@@ -190,6 +216,13 @@ TEST(Resample, MatchesThePlainRuleForChosenSizes) {
       {300, 2, 299, 1},
       {64, 48, 256, 192},
       {299, 300, 300, 299},
+      // Steps of exactly four source pixels and just above, in either
+      // direction; rows not a whole number of lane groups wide.
+      {1024, 8, 256, 2},
+      {8, 1024, 2, 256},
+      {401, 3, 100, 1},
+      {3, 401, 1, 100},
+      {43, 11, 13, 5},
       // Replication: run lengths of 2, 3 (uneven under truncated steps), 4
       // and 8 with a source width that is not a multiple of 4, and
       // destination rows wider than one block of columns.
