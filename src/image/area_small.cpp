@@ -1,7 +1,5 @@
 #include "image/area_small.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -115,8 +113,9 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
     const Signed present = Load(columns.present[i] + d);
     for (std::int32_t r = 0; r < rows.count; ++r) {
       const std::uint32_t* row = pixels + static_cast<std::size_t>(rows.index[r]) * stride;
-      const auto p =
-          (Unsigned)(_mm256_i32gather_epi32(reinterpret_cast<const int*>(row), (__m256i)index, 4));
+      // Lane by lane: on the processors measured, faster than vpgatherdd.
+      Unsigned p;
+      for (int l = 0; l < kLanes; ++l) p[l] = row[index[l]];
       anyBits |= p;
       allBits &= p;
       const Unsigned alpha = p >> 24;
