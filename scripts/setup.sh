@@ -29,8 +29,14 @@ packages=(
   # fuzz targets (scripts/fuzz.sh): clang with libFuzzer
   clang
   libclang-rt-14-dev
-  # resampling comparison (bench/compare-resample.py)
+  # resampling comparison (bench/compare-resample.py) and the thumbnailer's
+  # sandbox test (tests/desktop), which reads the PNGs with it
   python3-pil
+  # the desktop's thumbnailer sandbox and MIME types (tests/desktop)
+  bubblewrap
+  shared-mime-info
+  xdg-utils
+  libfile-mimeinfo-perl
   # Windows cross build and its test runner
   g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix

@@ -23,13 +23,15 @@ std::int32_t SquareSide(std::uint32_t cx) {
       std::min<std::uint32_t>(cx, std::numeric_limits<std::int32_t>::max()));
 }
 
-bool ComposeThumbnail(Loader loader, IStream* stream, std::uint32_t cx, oxan::CImage32& canvas) {
+bool ComposeThumbnail(Loader loader, IStream* stream, std::uint32_t cx, oxan::CImage32& canvas,
+                      StoredSize* stored) {
   const std::int32_t side = SquareSide(cx);
   canvas.Resize(side, side);
   Clear(canvas);
 
   oxan::CImage32 loaded;
   if (!loader(loaded, stream)) return false;
+  if (stored) *stored = {loaded.Width(), loaded.Height()};
 
   oxan::FitRect fit{};
   oxan::FitSize(side, side, loaded.Width(), loaded.Height(), fit);

@@ -14,7 +14,15 @@
 // is beyond it (such a square cannot be had, and the bitmap is refused).
 std::int32_t SquareSide(std::uint32_t cx);
 
+// The size of the picture stored in the document.
+struct StoredSize {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
 // `canvas` becomes the cx × cx square (1 × 1 when that size cannot be had),
 // cleared to 0 before the load. False when the loader reports failure; the
-// canvas is then still all 0.
-bool ComposeThumbnail(Loader loader, IStream* stream, std::uint32_t cx, oxan::CImage32& canvas);
+// canvas is then still all 0. When given, `stored` receives the loaded
+// picture's size.
+bool ComposeThumbnail(Loader loader, IStream* stream, std::uint32_t cx, oxan::CImage32& canvas,
+                      StoredSize* stored = nullptr);

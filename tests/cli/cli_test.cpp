@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 #include <new>
 #include <random>
 #include <sstream>
@@ -82,6 +85,24 @@ std::vector<std::uint32_t> ReadPng(const std::string& path, std::uint32_t& width
   return pixels;
 }
 
+// The text chunks of a PNG file, key to text.
+std::map<std::string, std::string> ReadPngText(const std::string& path) {
+  std::map<std::string, std::string> chunks;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                             std::fclose);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (file.get() && png && info && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, file.get());
+    png_read_info(png, info);
+    png_textp text = nullptr;
+    const int count = png_get_text(png, info, &text, nullptr);
+    for (int i = 0; i < count; ++i) chunks[text[i].key] = text[i].text;
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return chunks;
+}
+
 TEST_F(VfkthumbCommand, WritesTheFittedPictureCentredInAPng) {
   const std::string input = WriteFile("doc.vfk", RedBlueDocument());
   const Outcome run = Vfkthumb({"--size", "4", input, Path("out.png")});
@@ -95,6 +116,10 @@ TEST_F(VfkthumbCommand, WritesTheFittedPictureCentredInAPng) {
   const std::vector<std::uint32_t> expected = {0,    0,    0,     0,     kRed, kRed, kBlue, kBlue,
                                                kRed, kRed, kBlue, kBlue, 0,    0,    0,     0};
   EXPECT_EQ(pixels, expected);
+  // The stored picture's size, as freedesktop thumbnails carry it.
+  const std::map<std::string, std::string> text = ReadPngText(Path("out.png"));
+  EXPECT_EQ(text.at("Thumb::Image::Width"), "2");
+  EXPECT_EQ(text.at("Thumb::Image::Height"), "1");
 }
 
 TEST_F(VfkthumbCommand, WritesTheShellsBitmapInABmp) {
@@ -226,6 +251,34 @@ TEST_F(VfkthumbCommand, ThumbnailsABatchOnSeveralThreads) {
 
   args.push_back(Path("missing.vfk"));
   EXPECT_EQ(Vfkthumb(args).status, vfkthumb::kExitError);
+}
+
+// Two inputs that would write the same DIR/<name>.png: one thumbnail would be
+// lost, so nothing is done at all.
+TEST_F(VfkthumbCommand, RefusesABatchWhoseInputsShareAnOutputName) {
+  fs::create_directories(dir_ / "a");
+  fs::create_directories(dir_ / "b");
+  const std::string first = WriteFile("a/doc.vfk", RedBlueDocument());
+  const std::string other = WriteFile("other.vfk", RedBlueDocument());
+  const std::string second = WriteFile("b/doc.vfk", RedBlueDocument());
+  const struct {
+    const char* what;
+    std::vector<std::string> inputs;
+    std::string named;
+  } cases[] = {
+      {"same name in two folders", {first, other, second}, first + " and " + second},
+      {"same input twice", {other, other}, other + " and " + other},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"--output-dir", Path("thumbs")};
+    args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+    const Outcome run = Vfkthumb(args);
+    EXPECT_EQ(run.status, vfkthumb::kExitError);
+    EXPECT_NE(run.err.find(c.named + " would both be written to "), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(fs::exists(dir_ / "thumbs"));
+  }
 }
 
 TEST(GuardedJob, EndsEveryJobWithAnErrorNamingTheInput) {

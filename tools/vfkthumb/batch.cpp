@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwctype>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -69,7 +71,34 @@ class BatchState {
   BatchSummary summary_;
 };
 
+// An output name as the file system compares it.
+std::filesystem::path::string_type NameKey(const std::filesystem::path& input) {
+  std::filesystem::path::string_type name = input.filename().native();
+#ifdef _WIN32
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+#endif
+  return name;
+}
+
 }  // namespace
+
+std::filesystem::path BatchOutput(const std::filesystem::path& outputDir,
+                                  const std::filesystem::path& input) {
+  std::filesystem::path output = outputDir / input.filename();
+  output += ".png";
+  return output;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> FirstSharedOutput(
+    const std::vector<std::filesystem::path>& inputs) {
+  std::map<std::filesystem::path::string_type, std::size_t> firstWithName;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const auto [at, added] = firstWithName.emplace(NameKey(inputs[i]), i);
+    if (!added) return std::pair{at->second, i};
+  }
+  return std::nullopt;
+}
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& inputs,
                       const std::filesystem::path& outputDir, std::int32_t side, std::int32_t jobs,
@@ -78,9 +107,8 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& inputs,
   const auto work = [&] {
     for (std::size_t i = state.Next(); i < inputs.size(); i = state.Next()) {
       state.Finish(GuardedJob(inputs[i], [&] {
-        std::filesystem::path output = outputDir / inputs[i].filename();
-        output += ".png";
-        return ThumbnailFile(inputs[i], output, PictureFormat::kPng, side);
+        return ThumbnailFile(inputs[i], BatchOutput(outputDir, inputs[i]), PictureFormat::kPng,
+                             side);
       }));
     }
   };

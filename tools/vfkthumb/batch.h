@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 namespace vfkthumb {
@@ -15,6 +17,16 @@ struct BatchSummary {
   std::int64_t noThumbnail = 0;
   std::int64_t errors = 0;
 };
+
+// The output file of an input: DIR/<input file name>.png.
+std::filesystem::path BatchOutput(const std::filesystem::path& outputDir,
+                                  const std::filesystem::path& input);
+
+// The first two inputs (by position) whose outputs would be the same file:
+// the same file name from different folders, or the same input twice. On
+// Windows names that differ only in letter case name the same file too.
+std::optional<std::pair<std::size_t, std::size_t>> FirstSharedOutput(
+    const std::vector<std::filesystem::path>& inputs);
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& inputs,
                       const std::filesystem::path& outputDir, std::int32_t side, std::int32_t jobs,

@@ -24,10 +24,19 @@ int Usage(std::ostream& err, const std::string& problem) {
 }
 
 int RunBatchMode(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
+  // One output file per input: two inputs that would write the same file
+  // would lose one thumbnail, so the batch is refused before any work.
+  if (const auto shared = FirstSharedOutput(options.inputs)) {
+    err << "vfkthumb: " << DisplayName(options.inputs[shared->first]) << " and "
+        << DisplayName(options.inputs[shared->second]) << " would both be written to "
+        << DisplayName(BatchOutput(*options.outputDir, options.inputs[shared->first]))
+        << "; nothing was done\n";
+    return kExitError;
+  }
   std::error_code error;
   std::filesystem::create_directories(*options.outputDir, error);
   if (error) {
-    err << "vfkthumb: " << options.outputDir->string() << ": cannot create: " << error.message()
+    err << "vfkthumb: " << DisplayName(*options.outputDir) << ": cannot create: " << error.message()
         << '\n';
     return kExitError;
   }

@@ -9,27 +9,30 @@
 #include "provider/compose_thumbnail.h"
 
 namespace vfkthumb {
-namespace {
 
-std::string Name(const std::filesystem::path& path) {
+std::string DisplayName(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
+
+namespace {
 
 JobResult Run(const std::filesystem::path& input, const std::filesystem::path& output,
               PictureFormat format, std::int32_t side) {
   std::error_code openError;
   ComRef<IStream> stream = OpenFileStream(input, openError);
-  if (!stream) return {Outcome::kError, Name(input) + ": cannot open: " + openError.message()};
+  if (!stream)
+    return {Outcome::kError, DisplayName(input) + ": cannot open: " + openError.message()};
   const Loader loader = LoaderForDocument(stream.Get());
-  if (!loader) return {Outcome::kNoThumbnail, Name(input) + ": not a recognised document"};
+  if (!loader) return {Outcome::kNoThumbnail, DisplayName(input) + ": not a recognised document"};
   oxan::CImage32 square;
-  if (!ComposeThumbnail(loader, stream.Get(), static_cast<std::uint32_t>(side), square))
-    return {Outcome::kNoThumbnail, Name(input) + ": no thumbnail (damaged, or none stored)"};
-  if (square.Width() != side) return {Outcome::kError, Name(input) + ": out of memory"};
+  StoredSize stored;
+  if (!ComposeThumbnail(loader, stream.Get(), static_cast<std::uint32_t>(side), square, &stored))
+    return {Outcome::kNoThumbnail, DisplayName(input) + ": no thumbnail (damaged, or none stored)"};
+  if (square.Width() != side) return {Outcome::kError, DisplayName(input) + ": out of memory"};
   std::string writeError;
-  if (!WritePicture(output, format, square, side, writeError))
-    return {Outcome::kError, Name(output) + ": cannot write: " + writeError};
+  if (!WritePicture(output, format, square, side, stored, writeError))
+    return {Outcome::kError, DisplayName(output) + ": cannot write: " + writeError};
   return {Outcome::kWritten, {}};
 }
 
@@ -41,11 +44,11 @@ JobResult GuardedJob(const std::filesystem::path& input,
     try {
       return job();
     } catch (const std::bad_alloc&) {
-      return {Outcome::kError, Name(input) + ": out of memory"};
+      return {Outcome::kError, DisplayName(input) + ": out of memory"};
     } catch (const std::exception& error) {
-      return {Outcome::kError, Name(input) + ": failed: " + error.what()};
+      return {Outcome::kError, DisplayName(input) + ": failed: " + error.what()};
     } catch (...) {
-      return {Outcome::kError, Name(input) + ": failed for an unknown reason"};
+      return {Outcome::kError, DisplayName(input) + ": failed for an unknown reason"};
     }
   } catch (...) {  // building the message itself failed
     return {Outcome::kError, {}};

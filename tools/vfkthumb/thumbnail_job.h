@@ -12,6 +12,9 @@
 
 namespace vfkthumb {
 
+// A path as UTF-8 text, for messages.
+std::string DisplayName(const std::filesystem::path& path);
+
 enum class Outcome { kWritten, kNoThumbnail, kError };
 
 struct JobResult {
