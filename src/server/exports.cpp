@@ -1,5 +1,5 @@
-// The four entry points the library exports (listed in VfkThumbDll.def).
-// Each answers an HRESULT and lets no exception out.
+// The entry points the library exports (listed in VfkThumbDll.def). Each
+// answers an HRESULT and lets no exception out.
 #include <windows.h>
 
 #include "server/class_object.h"
@@ -15,3 +15,12 @@ STDAPI DllCanUnloadNow() { return CanUnloadServer(); }
 STDAPI DllRegisterServer() { return RegisterServer(ServerModule()); }
 
 STDAPI DllUnregisterServer() { return UnregisterServer(); }
+
+// `regsvr32 /n /i:user` installs for the current user only, `regsvr32 /u /n
+// /i:user` removes that install; any other command line is refused.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+  if (!commandLine || CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL)
+    return E_INVALIDARG;
+  return install ? RegisterServer(ServerModule(), RegistrationScope::kUser)
+                 : UnregisterServer(RegistrationScope::kUser);
+}

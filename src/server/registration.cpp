@@ -51,57 +51,83 @@ HRESULT MakeHandlerKey(const wchar_t* extension, RegistryText& handlerKey) noexc
   return FormatKeyName(handlerKey, L"%s\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}", base);
 }
 
-HRESULT RegisterServerClass(const ServerClass& serverClass, const wchar_t* modulePath) noexcept {
+HRESULT RegisterServerClass(HKEY classes, const ServerClass& serverClass,
+                            const wchar_t* modulePath) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
   if (SUCCEEDED(result)) {
-    result = WriteClassesRootString(keys.classKey.data(), nullptr, serverClass.classKeyName);
+    result = WriteClassesString(classes, keys.classKey.data(), nullptr, serverClass.classKeyName);
   }
   if (SUCCEEDED(result))
-    result = WriteClassesRootString(keys.serverKey.data(), nullptr, modulePath);
+    result = WriteClassesString(classes, keys.serverKey.data(), nullptr, modulePath);
   if (SUCCEEDED(result)) {
-    result = WriteClassesRootString(keys.serverKey.data(), kThreadingModel, kApartment);
+    result = WriteClassesString(classes, keys.serverKey.data(), kThreadingModel, kApartment);
   }
   if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
   if (SUCCEEDED(result)) {
-    result = WriteClassesRootString(keys.handlerKey.data(), nullptr, keys.clsidText.data());
+    result = WriteClassesString(classes, keys.handlerKey.data(), nullptr, keys.clsidText.data());
   }
   return result;
 }
 
-HRESULT UnregisterServerClass(const ServerClass& serverClass) noexcept {
+HRESULT UnregisterServerClass(HKEY classes, const ServerClass& serverClass) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
-  if (SUCCEEDED(result)) {
-    result = Win32ToHresult(RegDeleteTreeW(HKEY_CLASSES_ROOT, keys.classKey.data()));
-  }
+  if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.classKey.data()));
   if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
-  if (SUCCEEDED(result)) {
-    result = Win32ToHresult(RegDeleteTreeW(HKEY_CLASSES_ROOT, keys.handlerKey.data()));
-  }
+  if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.handlerKey.data()));
   return result;
 }
+
+// The key the scope's classes live under: HKEY_CLASSES_ROOT itself, or the
+// current user's Software\Classes, opened (created when writing) here.
+class ClassesKey {
+ public:
+  HRESULT Open(RegistrationScope scope, bool create) noexcept {
+    if (scope == RegistrationScope::kMachine) {
+      key_ = HKEY_CLASSES_ROOT;
+      return S_OK;
+    }
+    constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+    const LONG status =
+        create
+            ? RegCreateKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                              nullptr, owned_.Put(), nullptr)
+            : RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_READ | KEY_WRITE, owned_.Put());
+    key_ = owned_.Get();
+    return Win32ToHresult(status);
+  }
+  HKEY Get() const noexcept { return key_; }
+
+ private:
+  UniqueHKey owned_;
+  HKEY key_ = nullptr;
+};
 
 }  // namespace
 
-HRESULT RegisterServer(HMODULE module) noexcept {
+HRESULT RegisterServer(HMODULE module, RegistrationScope scope) noexcept {
   RegistryText modulePath{};
   const DWORD length =
       GetModuleFileNameW(module, modulePath.data(), static_cast<DWORD>(modulePath.size()));
   if (length == 0) return Win32ToHresult(static_cast<LONG>(GetLastError()));
   if (length >= modulePath.size()) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
+  ClassesKey classes;
+  if (const HRESULT result = classes.Open(scope, true); FAILED(result)) return result;
   for (const ServerClass& serverClass : ServerClasses()) {
-    const HRESULT result = RegisterServerClass(serverClass, modulePath.data());
+    const HRESULT result = RegisterServerClass(classes.Get(), serverClass, modulePath.data());
     if (FAILED(result)) return result;
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   return S_OK;
 }
 
-HRESULT UnregisterServer() noexcept {
+HRESULT UnregisterServer(RegistrationScope scope) noexcept {
+  ClassesKey classes;
+  if (const HRESULT result = classes.Open(scope, false); FAILED(result)) return result;
   for (const ServerClass& serverClass : ServerClasses()) {
-    const HRESULT result = UnregisterServerClass(serverClass);
+    const HRESULT result = UnregisterServerClass(classes.Get(), serverClass);
     if (FAILED(result)) return result;
   }
   return S_OK;

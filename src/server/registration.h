@@ -1,5 +1,7 @@
-// Self-registration under HKEY_CLASSES_ROOT. For each class, in the order of
-// ServerClasses():
+// Self-registration, machine-wide under HKEY_CLASSES_ROOT or for the current
+// user under HKEY_CURRENT_USER\Software\Classes (no administrator needed;
+// it wins over the machine-wide keys in the shell's merged view). For each
+// class, in the order of ServerClasses():
 //
 // | key                                         | value            | data                  |
 // |---------------------------------------------|------------------|-----------------------|
@@ -9,7 +11,10 @@
 // | {base}\shellex\{e357fccd-...-234630154e96}  | (default)        | {clsid}               |
 //
 // {base} is the document type that the extension's key names as its default
-// value when there is one, else the extension itself. All values are REG_SZ.
+// value when there is one, else the extension itself; the extension is read
+// from the merged HKEY_CLASSES_ROOT in both scopes, as the shell reads it, so
+// a per-user install beside a machine-wide document type goes under that
+// type and leaves the extension's key alone. All values are REG_SZ.
 // Both functions stop at the first failure and return it as an HRESULT; what
 // was done stays done. Key names longer than 259 characters give
 // STRSAFE_E_INSUFFICIENT_BUFFER.
@@ -17,12 +22,15 @@
 
 #include <windows.h>
 
+enum class RegistrationScope { kMachine, kUser };
+
 // Writes the keys above for `module`'s file path, then tells the shell that
 // associations changed. A path that fills the whole 260-character buffer may
 // have been cut: HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), nothing
 // written.
-HRESULT RegisterServer(HMODULE module) noexcept;
+HRESULT RegisterServer(HMODULE module,
+                       RegistrationScope scope = RegistrationScope::kMachine) noexcept;
 
 // Deletes CLSID\{clsid} and {base}\shellex\{...} of each class. A class key
 // that is absent stops it with 0x80070002.
-HRESULT UnregisterServer() noexcept;
+HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::kMachine) noexcept;

@@ -8,11 +8,11 @@ HRESULT Win32ToHresult(LONG code) noexcept {
   return static_cast<HRESULT>(0x80070000u | (static_cast<DWORD>(code) & 0xFFFFu));
 }
 
-HRESULT WriteClassesRootString(const wchar_t* name, const wchar_t* valueName,
-                               const wchar_t* data) noexcept {
+HRESULT WriteClassesString(HKEY classes, const wchar_t* name, const wchar_t* valueName,
+                           const wchar_t* data) noexcept {
   UniqueHKey key;
-  LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, name, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                key.Put(), nullptr);
+  LONG status =
+      RegCreateKeyExW(classes, name, 0, nullptr, 0, KEY_WRITE, nullptr, key.Put(), nullptr);
   if (status != ERROR_SUCCESS) return Win32ToHresult(status);
   const auto bytes = static_cast<DWORD>((std::wcslen(data) + 1) * sizeof(wchar_t));
   status =

@@ -24,10 +24,10 @@ using UniqueHKey = UniqueResource<HKeyTraits>;
 
 HRESULT Win32ToHresult(LONG code) noexcept;
 
-// Creates or opens HKEY_CLASSES_ROOT\`name` for writing and sets the value
+// Creates or opens `classes`\`name` for writing and sets the value
 // `valueName` (null: the default value) to `data` as REG_SZ.
-HRESULT WriteClassesRootString(const wchar_t* name, const wchar_t* valueName,
-                               const wchar_t* data) noexcept;
+HRESULT WriteClassesString(HKEY classes, const wchar_t* name, const wchar_t* valueName,
+                           const wchar_t* data) noexcept;
 
 // A default value read back: up to kTextCapacity characters and always a
 // terminator after them.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the operating system sees of VfkThumbDll.dll: exactly the four COM
-# server entry points exported, and only Windows system DLLs imported (the
-# C++ runtime, libgcc and winpthread are linked in).
+# server entry points and DllInstall exported, and only Windows system DLLs
+# imported (the C++ runtime, libgcc and winpthread are linked in).
 # Usage: dll_surface.sh DLL OBJDUMP
 set -euo pipefail
 dll=$1
@@ -9,7 +9,7 @@ objdump=$2
 
 exports=$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   awk '/\[ *[0-9]+\]/ {print $NF}' | sort | tr '\n' ' ')
-want='DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer '
+want='DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer '
 status=0
 if [[ $exports != "$want" ]]; then
   echo "exports: '$exports', expected '$want'" >&2

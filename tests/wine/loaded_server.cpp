@@ -42,6 +42,10 @@ HRESULT LoadedServer::Unregister() const {
   return Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")();
 }
 
+HRESULT LoadedServer::Install(BOOL install, const wchar_t* commandLine) const {
+  return Export<HRESULT(STDAPICALLTYPE*)(BOOL, const wchar_t*)>("DllInstall")(install, commandLine);
+}
+
 const LoadedServer& ProcessServer() {
   static const LoadedServer server(BesideProgram(L"VfkThumbDll.dll"));
   return server;

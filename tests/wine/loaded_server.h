@@ -1,5 +1,5 @@
 // VfkThumbDll.dll loaded by path, as the shell's COM runtime loads it, with
-// its four exports. The library sits beside the test program.
+// its exports. The library sits beside the test program.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,7 @@ class LoadedServer {
   HRESULT CanUnloadNow() const;
   HRESULT Register() const;
   HRESULT Unregister() const;
+  HRESULT Install(BOOL install, const wchar_t* commandLine) const;
 
  private:
   template <typename Function>

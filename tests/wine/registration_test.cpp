@@ -21,9 +21,13 @@ constexpr HRESULT kKeyNameTooLong = static_cast<HRESULT>(0x8007007A);
 
 std::wstring ClassKey(const wchar_t* clsid) { return std::wstring(L"CLSID\\") + clsid; }
 
-bool KeyExists(const std::wstring& name) {
+// Where each scope's keys live, under HKEY_LOCAL_MACHINE (machine-wide) or
+// HKEY_CURRENT_USER (one user), apart from the merged HKEY_CLASSES_ROOT.
+constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+
+bool KeyExists(const std::wstring& name, HKEY root = HKEY_CLASSES_ROOT) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(key);
@@ -47,7 +51,8 @@ void ForgetEverything() {
   for (const std::wstring& key :
        {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq"),
         std::wstring(L"VeskTest.Picture"), std::wstring(L"VeskTest.Raw"), kLongType}) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + key).c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kClasses + key).c_str());
   }
 }
 
@@ -136,6 +141,46 @@ TEST_F(Registration, PutsTheHandlerUnderTheDocumentTypeTheExtensionNames) {
     EXPECT_FALSE(KeyExists(c.base + kHandler));
     EXPECT_TRUE(KeyExists(L".vfk"));  // the extension's own key stays
   }
+}
+
+// regsvr32 /n /i:user: the same keys under the user's own classes, nothing
+// machine-wide; the document type is the one the shell sees for the
+// extension, which here is set machine-wide and stays untouched.
+TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
+  const std::wstring type = L"VeskTest.Picture";
+  SetDefault(L".vfk", REG_SZ, type.c_str(),
+             static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t)));
+  const LoadedServer& server = ProcessServer();
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ASSERT_EQ(server.Install(TRUE, L"User"), S_OK);  // again, in other letter case
+  ExpectRegistered(type, L".vfq");
+  for (const std::wstring& key :
+       {ClassKey(kVfkClass) + L"\\InprocServer32", ClassKey(kTnwClass) + L"\\InprocServer32",
+        type + kHandler, std::wstring(L".vfq") + kHandler}) {
+    SCOPED_TRACE(std::string(key.begin(), key.end()));
+    EXPECT_TRUE(KeyExists(kClasses + key, HKEY_CURRENT_USER));
+    EXPECT_FALSE(KeyExists(kClasses + key, HKEY_LOCAL_MACHINE));
+  }
+  EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfk"), HKEY_CURRENT_USER));
+  EXPECT_EQ(ClassesRootString(L".vfk"), type);
+
+  EXPECT_EQ(server.Install(FALSE, L"user"), S_OK);
+  for (const std::wstring& key : {ClassKey(kVfkClass), ClassKey(kTnwClass), type + kHandler,
+                                  std::wstring(L".vfq") + kHandler}) {
+    EXPECT_FALSE(KeyExists(key));
+  }
+  EXPECT_EQ(server.Install(FALSE, L"user"), kFileNotFound);
+  EXPECT_EQ(ClassesRootString(L".vfk"), type);
+}
+
+TEST_F(Registration, InstallRefusesAnyOtherCommandLine) {
+  const LoadedServer& server = ProcessServer();
+  for (const wchar_t* commandLine :
+       {static_cast<const wchar_t*>(nullptr), L"", L"machine", L"users"}) {
+    EXPECT_EQ(server.Install(TRUE, commandLine), E_INVALIDARG);
+    EXPECT_EQ(server.Install(FALSE, commandLine), E_INVALIDARG);
+  }
+  EXPECT_FALSE(KeyExists(ClassKey(kVfkClass)));
 }
 
 TEST_F(Registration, StopsAtAKeyNameLongerThanItsBufferAndKeepsWhatItWrote) {
