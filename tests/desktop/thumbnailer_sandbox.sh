@@ -14,14 +14,15 @@ build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake --install "$build" --prefix "$work/usr-local" >/dev/null
+# shellcheck source=sandbox.bash
+source "$(dirname "$0")/sandbox.bash"
+stage_install "$build" "$work/usr-local"
 entry=$work/usr-local/share/thumbnailers/vfkthumb.thumbnailer
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 [[ -n $exec_line ]] || { echo "no Exec line in $entry" >&2; exit 1; }
 
 # The installed MIME package tells both formats by extension and, for a
 # file without one, by its first bytes.
-update-mime-database "$work/usr-local/share/mime" 2>/dev/null
 mime_type() { XDG_DATA_DIRS=$work/usr-local/share:/usr/share xdg-mime query filetype "$1"; }
 for name in large.vfk large.vfq; do
   want=application/x-${name##*.}
@@ -38,16 +39,6 @@ declare -A stored=(
   [landscape.vfq]=320x200 [icon.vfq]=64x64 [large.vfq]=1024x1024
 )
 
-# /bin, /lib, … as the host has them: symlinks into /usr, or read-only binds.
-root_dirs=()
-for dir in bin lib lib64 sbin; do
-  if [[ -L /$dir ]]; then
-    root_dirs+=(--symlink "$(readlink "/$dir")" "/$dir")
-  elif [[ -d /$dir ]]; then
-    root_dirs+=(--ro-bind "/$dir" "/$dir")
-  fi
-done
-
 failures=0
 for name in "${!stored[@]}"; do
   document=$build/examples/$name
@@ -60,11 +51,8 @@ for name in "${!stored[@]}"; do
     command=${command//%i/$input}
     command=${command//%o//tmp/gnome-desktop-thumbnailer.png}
     # shellcheck disable=SC2086  # the Exec line is split into words, as the factory does
-    if ! bwrap --ro-bind /usr /usr --ro-bind "$work/usr-local" /usr/local \
-      --ro-bind /etc/ld.so.cache /etc/ld.so.cache "${root_dirs[@]}" \
-      --proc /proc --dev /dev --chdir / --setenv GIO_USE_VFS local \
-      --setenv PATH /usr/local/bin:/usr/bin:/bin --unshare-all --die-with-parent \
-      --bind "$out" /tmp --ro-bind "$document" "$input" $command; then
+    if ! in_desktop_sandbox "$work/usr-local" --bind "$out" /tmp --ro-bind "$document" "$input" \
+      -- $command; then
       echo "FAIL $name at $size: the sandboxed thumbnailer failed" >&2
       failures=$((failures + 1))
       continue

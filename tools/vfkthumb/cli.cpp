@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "batch.h"
+#include "doctor.h"
 #include "options.h"
 #include "picture_files.h"
 #include "thumbnail_job.h"
@@ -67,6 +68,7 @@ int RunVfkthumb(const std::vector<std::string>& args, std::ostream& out, std::os
     out << "vfkthumb " << VFK_VERSION << '\n';
     return kExitWritten;
   }
+  if (options->doctor) return RunDoctor(out);
   if (options->outputDir) return RunBatchMode(*options, out, err, terminal);
   const std::optional<PictureFormat> format = PictureFormatOf(*options->output);
   if (!format) return Usage(err, "OUTPUT must end in .png or .bmp");

@@ -7,6 +7,7 @@ namespace vfkthumb {
 const char kUsage[] =
     "Usage: vfkthumb [--size N] INPUT OUTPUT\n"
     "       vfkthumb [--size N] [--jobs N] --output-dir DIR INPUT...\n"
+    "       vfkthumb doctor\n"
     "\n"
     "Writes the thumbnail stored in a native (.vfk) or TNW (.vfq) document as an\n"
     "N x N picture: the stored picture fitted into the square with its aspect\n"
@@ -15,6 +16,9 @@ const char kUsage[] =
     "32-bit bottom-up BMP holding the bitmap the shell extension hands out. With\n"
     "--output-dir every INPUT becomes DIR/<input file name>.png; a batch in which\n"
     "two inputs would give the same output file is refused before any work.\n"
+    "'vfkthumb doctor' checks that the desktop will ask vfkthumb for thumbnails\n"
+    "and that it can make them: one line per finding, exit status 1 when\n"
+    "something would stop thumbnails.\n"
     "\n"
     "Options:\n"
     "  -s, --size N            edge of the square in pixels, 1 to 4096 (default 256)\n"
@@ -94,6 +98,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     if (dir) options.outputDir = PathFromUtf8(value);
   }
   if (options.help || options.version) return options;
+  if (operands.size() == 1 && operands[0] == "doctor" && !options.outputDir) {
+    options.doctor = true;
+    return options;
+  }
   if (options.outputDir) {
     if (operands.empty()) {
       error = "no input documents";

@@ -16,6 +16,7 @@ inline constexpr std::int32_t kMaxJobs = 256;
 struct Options {
   bool help = false;
   bool version = false;
+  bool doctor = false;  // `vfkthumb doctor`
   std::int32_t size = kDefaultSize;
   std::int32_t jobs = 0;  // 0: one per processor
   std::optional<std::filesystem::path> outputDir;

@@ -1,0 +1,158 @@
+// The Linux desktop's view: the thumbnailer entry the desktop would use for
+// each MIME type, the program it runs, the MIME database's name for a sample
+// of each format, and a sample thumbnail.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "doctor.h"
+#include "program_output.h"
+#include "thumbnail_job.h"
+#include "thumbnailer_entry.h"
+
+namespace vfkthumb {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Format {
+  const char* mimeType;
+  const char* sample;  // installed beside the program, in ../share/vfkthumb
+};
+constexpr Format kFormats[] = {{"application/x-vfk", "sample.vfk"},
+                               {"application/x-vfq", "sample.vfq"}};
+
+class Findings {
+ public:
+  explicit Findings(std::ostream& out) : out_(out) {}
+  void Ok(const std::string& what) { out_ << "ok       " << what << '\n'; }
+  void Problem(const std::string& what) {
+    out_ << "PROBLEM  " << what << '\n';
+    ++problems_;
+  }
+  void Unknown(const std::string& what) { out_ << "unknown  " << what << '\n'; }
+  int ExitStatus() const { return problems_ == 0 ? 0 : 1; }
+
+ private:
+  std::ostream& out_;
+  int problems_ = 0;
+};
+
+std::string Environment(const char* name, const std::string& otherwise) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : otherwise;
+}
+
+// Where the desktop looks for thumbnailers, in the order it looks:
+// XDG_DATA_HOME, then XDG_DATA_DIRS.
+std::vector<fs::path> DataDirs() {
+  std::vector<fs::path> dirs = {
+      Environment("XDG_DATA_HOME", Environment("HOME", "/nonexistent") + "/.local/share")};
+  std::istringstream rest(Environment("XDG_DATA_DIRS", "/usr/local/share/:/usr/share/"));
+  for (std::string dir; std::getline(rest, dir, ':');)
+    if (!dir.empty()) dirs.emplace_back(dir);
+  return dirs;
+}
+
+// Every readable entry, in the desktop's order: by folder, then by name.
+std::vector<ThumbnailerEntry> Entries(const std::vector<fs::path>& dirs) {
+  std::vector<ThumbnailerEntry> entries;
+  for (const fs::path& dir : dirs) {
+    std::error_code error;
+    std::vector<fs::path> files;
+    for (const auto& file : fs::directory_iterator(dir / "thumbnailers", error))
+      if (file.path().extension() == ".thumbnailer") files.push_back(file.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files)
+      if (auto entry = ReadThumbnailerEntry(file)) entries.push_back(*entry);
+  }
+  return entries;
+}
+
+fs::path ProgramDir() {
+  std::error_code error;
+  return fs::read_symlink("/proc/self/exe", error).parent_path();
+}
+
+void CheckEntry(Findings& findings, const char* mimeType,
+                const std::vector<ThumbnailerEntry>& entries, const std::vector<fs::path>& dirs) {
+  const auto entry = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
+    return std::find(e.mimeTypes.begin(), e.mimeTypes.end(), mimeType) != e.mimeTypes.end();
+  });
+  if (entry == entries.end()) {
+    std::string searched;
+    for (const fs::path& dir : dirs) searched += " " + (dir / "thumbnailers").string();
+    findings.Problem(std::string(mimeType) + ": no thumbnailer entry names it (searched" +
+                     searched + "); install share/thumbnailers/vfkthumb.thumbnailer");
+    return;
+  }
+  const std::string file = entry->file.string();
+  const std::optional<std::string> program = FindProgram(entry->Program());
+  if (!program) {
+    findings.Problem(std::string(mimeType) + ": " + file + " runs \"" + entry->Program() +
+                     "\", which is not an executable program in PATH");
+    return;
+  }
+  const std::optional<std::string> version = ProgramOutput({*program, "--version"});
+  if (fs::path(*program).filename() != "vfkthumb" || !version ||
+      version->rfind("vfkthumb ", 0) != 0) {
+    findings.Problem(std::string(mimeType) + ": " + file + " belongs to another thumbnailer (" +
+                     entry->exec + "), which the desktop asks instead of vfkthumb");
+    return;
+  }
+  if (program->rfind("/usr/", 0) != 0) {
+    findings.Problem(std::string(mimeType) + ": " + file + " runs " + *program +
+                     ", outside /usr: the desktop's sandbox cannot see it");
+    return;
+  }
+  std::string name = *version;
+  if (!name.empty() && name.back() == '\n') name.pop_back();
+  findings.Ok(std::string(mimeType) + ": " + file + " runs " + *program + " (" + name + ")");
+}
+
+void CheckSample(Findings& findings, const Format& format) {
+  const fs::path sample = ProgramDir() / ".." / "share" / "vfkthumb" / format.sample;
+  std::error_code error;
+  if (!fs::exists(sample, error)) {
+    findings.Problem(std::string("no sample document at ") + sample.lexically_normal().string() +
+                     ": vfkthumb is not installed whole");
+    return;
+  }
+  const std::string name = sample.lexically_normal().string();
+  if (const auto type = ProgramOutput({"xdg-mime", "query", "filetype", name}); !type) {
+    findings.Unknown("the MIME type of " + name + ": xdg-mime (xdg-utils) did not answer");
+  } else if (type->substr(0, type->find('\n')) != format.mimeType) {
+    findings.Problem("the MIME database calls " + name + " " + type->substr(0, type->find('\n')) +
+                     ", not " + format.mimeType +
+                     ": install share/mime/packages/vfkthumb.xml and run update-mime-database");
+  } else {
+    findings.Ok("the MIME database calls " + name + " " + format.mimeType);
+  }
+  const fs::path output =
+      fs::temp_directory_path(error) / ("vfkthumb-doctor-" + std::to_string(getpid()) + ".png");
+  const JobResult result = ThumbnailFile(sample, output, PictureFormat::kPng, 128);
+  fs::remove(output, error);
+  if (result.outcome == Outcome::kWritten)
+    findings.Ok("a 128 x 128 thumbnail of " + name + " was made");
+  else
+    findings.Problem("no thumbnail of " + name + ": " + result.message);
+}
+
+}  // namespace
+
+int RunDoctor(std::ostream& out) {
+  Findings findings(out);
+  const std::vector<fs::path> dirs = DataDirs();
+  const std::vector<ThumbnailerEntry> entries = Entries(dirs);
+  for (const Format& format : kFormats) CheckEntry(findings, format.mimeType, entries, dirs);
+  for (const Format& format : kFormats) CheckSample(findings, format);
+  return findings.ExitStatus();
+}
+
+}  // namespace vfkthumb
