@@ -23,9 +23,10 @@ static_assert(kMaxTerms * 255 * 65025 < (std::int64_t{1} << 31));
 static_assert(kMaxTerms * 65025 < (std::int64_t{1} << 24));
 
 // The source pixels that one destination column (or row) covers, each with
-// its coverage (255 inside the span) and whether it lies at an end of it. Masks are -1 (true) or 0.
-// A column absent from a span repeats the span's first column with a zero presence mask, so it can
-// be read safely and leaves the OR and AND of the span's pixels as they are.
+// its coverage (255 inside the span) and whether it lies at an end of it.
+// Masks are -1 (true) or 0. A column absent from a span repeats the span's
+// first column with a zero presence mask, so it can be read safely and
+// leaves the OR and AND of the span's pixels as they are.
 struct SpanPlan {
   std::int32_t index[kMaxSpan];
   std::int32_t coverage[kMaxSpan];
