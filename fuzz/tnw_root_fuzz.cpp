@@ -29,8 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       return;
     }
     if (const auto* thumbnail = tnw::schema::GetDocumentRoot(root.get())->thumbnail()) {
-      volatile std::int64_t sink =
-          thumbnail->width() + thumbnail->height() + thumbnail->blob_vidx();
+      // Unsigned: any field values add up without overflow.
+      volatile std::uint64_t sink = static_cast<std::uint64_t>(thumbnail->width()) +
+                                    static_cast<std::uint64_t>(thumbnail->height()) +
+                                    static_cast<std::uint64_t>(thumbnail->blob_vidx());
       (void)sink;
     }
   });

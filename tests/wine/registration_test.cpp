@@ -65,7 +65,10 @@ class Registration : public testing::Test {
   void TearDown() override { ForgetEverything(); }
 };
 
-void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase) {
+// The values registration wrote, read from `root`\`under` (by default the
+// merged HKEY_CLASSES_ROOT).
+void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase,
+                      HKEY root = HKEY_CLASSES_ROOT, const std::wstring& under = L"") {
   const std::wstring path = BesideProgram(L"VfkThumbDll.dll");
   struct Case {
     std::wstring key;
@@ -84,7 +87,7 @@ void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.key.begin(), c.key.end()));
-    EXPECT_EQ(ClassesRootString(c.key, c.name), c.data);
+    EXPECT_EQ(RegistryString(root, under + c.key, c.name), c.data);
   }
 }
 
@@ -145,7 +148,9 @@ TEST_F(Registration, PutsTheHandlerUnderTheDocumentTypeTheExtensionNames) {
 
 // regsvr32 /n /i:user: the same keys under the user's own classes, nothing
 // machine-wide; the document type is the one the shell sees for the
-// extension, which here is set machine-wide and stays untouched.
+// extension, which here is set machine-wide and stays untouched. (Wine's
+// HKEY_CLASSES_ROOT is the machine's classes alone, without the user's keys
+// merged in as Windows has them, so the user's keys are read where they are.)
 TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
   const std::wstring type = L"VeskTest.Picture";
   SetDefault(L".vfk", REG_SZ, type.c_str(),
@@ -153,7 +158,7 @@ TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
   const LoadedServer& server = ProcessServer();
   ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
   ASSERT_EQ(server.Install(TRUE, L"User"), S_OK);  // again, in other letter case
-  ExpectRegistered(type, L".vfq");
+  ExpectRegistered(type, L".vfq", HKEY_CURRENT_USER, kClasses);
   for (const std::wstring& key :
        {ClassKey(kVfkClass) + L"\\InprocServer32", ClassKey(kTnwClass) + L"\\InprocServer32",
         type + kHandler, std::wstring(L".vfq") + kHandler}) {
@@ -167,7 +172,7 @@ TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
   EXPECT_EQ(server.Install(FALSE, L"user"), S_OK);
   for (const std::wstring& key : {ClassKey(kVfkClass), ClassKey(kTnwClass), type + kHandler,
                                   std::wstring(L".vfq") + kHandler}) {
-    EXPECT_FALSE(KeyExists(key));
+    EXPECT_FALSE(KeyExists(kClasses + key, HKEY_CURRENT_USER));
   }
   EXPECT_EQ(server.Install(FALSE, L"user"), kFileNotFound);
   EXPECT_EQ(ClassesRootString(L".vfk"), type);

@@ -1,5 +1,6 @@
 // Does what the Windows shell does to draw a thumbnail, against the classes
-// registered in the registry: finds the handler of the document's extension
+// registered in the registry (the user's over the machine's, as Windows
+// merges them): finds the handler of the document's extension
 // (through the document type the extension names, when it has a handler
 // there), creates it in-process from a single-threaded apartment, hands it a
 // stream on the file, asks for the bitmap and reads it back through GDI.
@@ -10,9 +11,10 @@
 //       GetDIBits reads them, bottom row first.
 //   shell_client apartments THREADS SIDE DOCUMENT
 //       The same request from THREADS apartments at once; all must agree.
-//   shell_client server EXTENSION PATH
+//   shell_client server EXTENSION PATH [--path-only]
 //       The extension's class names PATH as its InprocServer32 and is
-//       loaded from there.
+//       loaded from there (with --path-only, only the path is compared:
+//       Wine's COM does not see classes registered for one user).
 //
 // Exit status 0: all done; 1: some document got no thumbnail (S_FALSE);
 // 2: anything else, with one line on stderr.
@@ -65,14 +67,15 @@ void Check(HRESULT result, const std::string& what) {
   if (FAILED(result)) throw ClientError(what + " failed: " + Hex(result));
 }
 
-// The thumbnail handler class of an extension such as L".vfk".
+// The thumbnail handler class of an extension such as L".vfk", read as
+// Windows' merged HKEY_CLASSES_ROOT reads.
 CLSID HandlerClass(const std::wstring& extension) {
   std::optional<std::wstring> clsidText;
-  if (const std::optional<std::wstring> type = ClassesRootString(extension);
+  if (const std::optional<std::wstring> type = MergedClassesString(extension);
       type && !type->empty()) {
-    clsidText = ClassesRootString(*type + kHandler);
+    clsidText = MergedClassesString(*type + kHandler);
   }
-  if (!clsidText) clsidText = ClassesRootString(extension + kHandler);
+  if (!clsidText) clsidText = MergedClassesString(extension + kHandler);
   if (!clsidText) throw ClientError("no thumbnail handler registered for " + Utf8(extension));
   CLSID clsid{};
   Check(CLSIDFromString(clsidText->c_str(), &clsid), "CLSIDFromString");
@@ -233,16 +236,19 @@ int Apartments(const std::vector<std::wstring>& args) {
 }
 
 int Server(const std::vector<std::wstring>& args) {
-  if (args.size() != 2) throw ClientError("usage: server EXTENSION PATH");
+  const bool pathOnly = args.size() == 3 && args[2] == L"--path-only";
+  if (args.size() != 2 && !pathOnly)
+    throw ClientError("usage: server EXTENSION PATH [--path-only]");
   const CLSID clsid = HandlerClass(args[0]);
   wchar_t clsidText[64];
   StringFromGUID2(clsid, clsidText, 64);
   const std::optional<std::wstring> path =
-      ClassesRootString(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
+      MergedClassesString(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
   if (path != args[1]) {
     throw ClientError("InprocServer32 is \"" + Utf8(path.value_or(L"")) + "\", not \"" +
                       Utf8(args[1]) + "\"");
   }
+  if (pathOnly) return 0;
   Apartment apartment;
   ComRef<IThumbnailProvider> provider;
   Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IThumbnailProvider,
