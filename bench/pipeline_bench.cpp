@@ -56,7 +56,8 @@ struct Example {
 
 void LoadInto(oxan::CImage32& image, const Example& example) {
   ComRef<IStream> stream = MakeMemoryStream(example.document);
-  if (!example.loader(image, stream.Get())) throw std::runtime_error(example.name + ": no thumbnail");
+  if (!example.loader(image, stream.Get()))
+    throw std::runtime_error(example.name + ": no thumbnail");
 }
 
 // Sizes `scaled` as the pipeline does for the loaded picture.
@@ -89,22 +90,28 @@ void Load(benchmark::State& state, const Example& example) {
 
 // The thumbnail entry's header and payload: the entry named by "bin" is the
 // only one with a method the loader unpacks in the examples, and the last.
+// Empty when the document has no whole entry.
 struct VfkPayload {
-  native::PacEntry entry;
+  std::uint32_t method = 0;
+  std::uint32_t storedLength = 0;
+  std::uint32_t unpackedLength = 0;
   Bytes bytes;
 };
 
 VfkPayload FindVfkPayload(const Bytes& document) {
+  VfkPayload last;
+  if (document.size() < native::kHeaderSize) return last;
   std::size_t at = native::kHeaderSize + ReadLe32(document.data() + native::kXmlLengthAt);
-  VfkPayload last{};
   while (at + native::kEntryHeaderSize <= document.size()) {
     std::uint8_t header[native::kEntryHeaderSize];
     std::memcpy(header, document.data() + at, sizeof header);
     native::PacEntry entry{};
     if (!native::ParsePacEntry(header, entry)) break;
     at += native::kEntryHeaderSize;
-    last = {entry, Bytes(document.begin() + static_cast<std::ptrdiff_t>(at),
-                         document.begin() + static_cast<std::ptrdiff_t>(at + entry.storedLength))};
+    if (entry.storedLength > document.size() - at) break;  // a payload past the file's end
+    last = {entry.method, entry.storedLength, entry.unpackedLength,
+            Bytes(document.begin() + static_cast<std::ptrdiff_t>(at),
+                  document.begin() + static_cast<std::ptrdiff_t>(at + entry.storedLength))};
     at += entry.storedLength;
   }
   return last;
@@ -117,17 +124,17 @@ void UnpackPayload(benchmark::State& state, const Example& example, bool inPiece
   const VfkPayload payload = FindVfkPayload(example.document);
   oxan::CImage32 image;
   LoadInto(image, example);
-  const std::span<std::uint8_t> pixels(reinterpret_cast<std::uint8_t*>(image.Pixels()),
-                                       std::size_t(image.Width()) * std::size_t(image.Height()) * 4);
+  const std::span<std::uint8_t> pixels(
+      reinterpret_cast<std::uint8_t*>(image.Pixels()),
+      std::size_t(image.Width()) * std::size_t(image.Height()) * 4);
   ComRef<IStream> stream = MakeMemoryStream(payload.bytes);
   for (auto _ : state) {
     Rewind(stream.Get());
     const auto inflate = inPieces ? native::InflateInPieces : native::InflatePayload;
     const bool unpacked =
-        payload.entry.method == native::kMethodZlib
-            ? inflate(stream.Get(), payload.entry.storedLength, payload.entry.unpackedLength,
-                      pixels)
-            : native::ReadStoredPayload(stream.Get(), payload.entry.unpackedLength, pixels);
+        payload.method == native::kMethodZlib
+            ? inflate(stream.Get(), payload.storedLength, payload.unpackedLength, pixels)
+            : native::ReadStoredPayload(stream.Get(), payload.unpackedLength, pixels);
     if (!unpacked) state.SkipWithError("not unpacked");
     benchmark::DoNotOptimize(pixels.data());
   }

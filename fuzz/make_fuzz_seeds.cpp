@@ -6,12 +6,14 @@
 //   make_fuzz_seeds OUTDIR
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
+#include "loaded_pictures.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
 
@@ -19,23 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using looktest::Picture;
 
 void Write(const fs::path& folder, const std::string& name, const Bytes& bytes) {
   fs::create_directories(folder);
-  std::ofstream(folder / name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
+  if (!vfktest::WriteFileBytes(folder / name, bytes))
+    throw std::runtime_error("cannot write " + (folder / name).string());
 }
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
-  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
-                                    static_cast<std::size_t>(height));
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = static_cast<std::uint32_t>(i * 2654435761u) | (i % 3 ? 0x80000000u : 0u);
-  return pixels;
-}
 
 const std::string kXmlTexts[] = {
     "<Lorapp><Thumb width=\"4\" height=\"3\" bin=\"thumb\"/></Lorapp>",

@@ -129,8 +129,11 @@ void Replicate(CImage32& destination, const CImage32& source) {
 }  // namespace
 
 bool Avx2Available() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
 }
 
 bool Resample(CImage32& destination, const CImage32& source, ResamplePath path) {

@@ -7,11 +7,12 @@
 //   make_fault_documents OUTDIR
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "file_bytes.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
 
@@ -19,12 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-void Write(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
 
 std::vector<std::uint32_t> Picture(std::int32_t width, std::int32_t height) {
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
@@ -80,9 +75,17 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   fs::create_directories(out);
-  Write(out / "inflate-piece-end.thumbnail.vfk", StreamEndInANewPiece());
-  Write(out / "deep-xml.none.vfk", DeeplyNestedXml());
-  Write(out / "root-beyond-file.none.vfq", RootLongerThanTheFile());
-  Write(out / "picture-beyond-blob.none.vfq", PictureLargerThanItsBlob());
+  const std::pair<const char*, Bytes> documents[] = {
+      {"inflate-piece-end.thumbnail.vfk", StreamEndInANewPiece()},
+      {"deep-xml.none.vfk", DeeplyNestedXml()},
+      {"root-beyond-file.none.vfq", RootLongerThanTheFile()},
+      {"picture-beyond-blob.none.vfq", PictureLargerThanItsBlob()},
+  };
+  for (const auto& [name, bytes] : documents) {
+    if (!vfktest::WriteFileBytes(out / name, bytes)) {
+      std::cerr << "make_fault_documents: cannot write " << (out / name).string() << '\n';
+      return 1;
+    }
+  }
   return 0;
 }

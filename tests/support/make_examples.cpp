@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <vector>
 
+#include "file_bytes.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
 
@@ -65,13 +65,6 @@ std::uint32_t Large(double x, double y) {
               0.5 + 0.3 * std::sin((x + y) * 4));
 }
 
-bool Write(const std::filesystem::path& path, const vfktest::Bytes& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +103,8 @@ int main(int argc, char** argv) {
   };
   for (const Example& e : examples) {
     const std::filesystem::path path = dir / e.name;
-    if (!Write(path, e.document(e.width, e.height, Render(e.width, e.height, e.paint)))) {
+    if (!vfktest::WriteFileBytes(
+            path, e.document(e.width, e.height, Render(e.width, e.height, e.paint)))) {
       std::fprintf(stderr, "make_examples: cannot write %s\n", path.string().c_str());
       return 1;
     }

@@ -117,19 +117,19 @@ void CheckEntry(Findings& findings, const char* mimeType,
 }
 
 void CheckSample(Findings& findings, const Format& format) {
-  const fs::path sample = ProgramDir() / ".." / "share" / "vfkthumb" / format.sample;
+  const fs::path sample =
+      (ProgramDir() / ".." / "share" / "vfkthumb" / format.sample).lexically_normal();
+  const std::string name = sample.string();
   std::error_code error;
   if (!fs::exists(sample, error)) {
-    findings.Problem(std::string("no sample document at ") + sample.lexically_normal().string() +
-                     ": vfkthumb is not installed whole");
+    findings.Problem("no sample document at " + name + ": vfkthumb is not installed whole");
     return;
   }
-  const std::string name = sample.lexically_normal().string();
-  if (const auto type = ProgramOutput({"xdg-mime", "query", "filetype", name}); !type) {
+  if (const auto answer = ProgramOutput({"xdg-mime", "query", "filetype", name}); !answer) {
     findings.Unknown("the MIME type of " + name + ": xdg-mime (xdg-utils) did not answer");
-  } else if (type->substr(0, type->find('\n')) != format.mimeType) {
-    findings.Problem("the MIME database calls " + name + " " + type->substr(0, type->find('\n')) +
-                     ", not " + format.mimeType +
+  } else if (const std::string type = answer->substr(0, answer->find('\n'));
+             type != format.mimeType) {
+    findings.Problem("the MIME database calls " + name + " " + type + ", not " + format.mimeType +
                      ": install share/mime/packages/vfkthumb.xml and run update-mime-database");
   } else {
     findings.Ok("the MIME database calls " + name + " " + format.mimeType);
