@@ -37,13 +37,18 @@ packages=(
   shared-mime-info
   xdg-utils
   libfile-mimeinfo-perl
-  # Windows cross build and its test runner
+  # Windows cross builds (x86-64 and 32-bit x86) and their test runner:
+  # 64-bit Wine with its 32-bit half for the 32-bit build
   g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-posix
+  gcc-mingw-w64-i686-posix
+  binutils-mingw-w64-i686
   libz-mingw-w64-dev
   wine
   wine64
+  wine32:i386
 )
 
 as_root=()
@@ -72,6 +77,12 @@ if [[ ! -f $src_list ]]; then
   need_update=true
 fi
 
+# 32-bit Wine comes from the archive's i386 packages.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${as_root[@]}" dpkg --add-architecture i386
+  need_update=true
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   [[ $package == \#* ]] && continue
@@ -89,4 +100,5 @@ if ((${#missing[@]} > 0)); then
   "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-"$root/scripts/windows-deps.sh"
+"$root/scripts/windows-deps.sh" x86_64
+"$root/scripts/windows-deps.sh" i686

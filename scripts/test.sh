@@ -2,7 +2,7 @@
 # Sets up, builds and runs every test: the release build, the build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, the fuzz targets for 60 s each (counted as one test), and
-# the Windows cross build under Wine. Prints the time of
+# the Windows cross builds (64-bit and 32-bit) under Wine. Prints the time of
 # each stage and ends with one line of totals; exits non-zero when anything
 # fails.
 set -euo pipefail
@@ -52,6 +52,7 @@ echo "== fuzz took $((SECONDS - started)) s"
 trap 'scripts/wine-session.sh stop; rm -f "$summary"' EXIT
 scripts/wine-session.sh start
 run_preset windows
+run_preset windows-x86
 
 echo "total: $passed passed, $failed failed"
 ((failed == 0))

@@ -1,21 +1,37 @@
 #!/usr/bin/env bash
-# Cross-builds the third-party libraries of the Windows build into
-# build/windows-deps/prefix, from Debian's own sources so that Debian's
-# security fixes are in: TinyXML, Zstandard, libdeflate and libpng (source
+# Cross-builds the third-party libraries of a Windows build into its prefix
+# (x86_64: build/windows-deps/prefix; i686: build/windows-x86-deps/prefix),
+# from Debian's own sources so that Debian's security fixes are in: TinyXML, Zstandard, libdeflate and libpng (source
 # packages, libpng against the mingw zlib of libz-mingw-w64-dev), Google
 # Benchmark (source package) and GoogleTest (/usr/src/googletest). Boost and
 # FlatBuffers are header-only here: their directories under /usr/include are
 # linked into the prefix, so the cross compiler never sees /usr/include as a
 # whole. A library already built (its stamp names the version) is reused;
-# remove build/windows-deps to rebuild.
+# remove the deps folder to rebuild.
+# Usage: windows-deps.sh x86_64|i686
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-deps=$root/build/windows-deps
+case ${1:-} in
+  x86_64)
+    deps=$root/build/windows-deps
+    toolchain=$root/cmake/mingw-w64.cmake
+    ;;
+  i686)
+    deps=$root/build/windows-x86-deps
+    toolchain=$root/cmake/mingw-w64-i686.cmake
+    ;;
+  *)
+    echo "usage: $0 x86_64|i686" >&2
+    exit 2
+    ;;
+esac
+arch=$1
+mingw=$arch-w64-mingw32
 prefix=$deps/prefix
-toolchain=$root/cmake/mingw-w64.cmake
 jobs=$(nproc)
-mkdir -p "$deps/src" "$prefix/include" "$prefix/lib"
+sources=$root/build/windows-sources  # shared by both architectures
+mkdir -p "$sources" "$prefix/include" "$prefix/lib"
 
 # A stamp names the source version a library was built from.
 built() { [[ -f $deps/$1.stamp ]]; }
@@ -27,16 +43,16 @@ source_versions() {
 }
 
 # Unpacks the newest version of a Debian source package that the archive
-# can deliver (patches applied) into $deps/src/<package>-<version>, unless
+# can deliver (patches applied) into $sources/<package>-<version>, unless
 # already there, and sets `version` and `src`. A listed version can be
 # missing from the mirror (404): the next one is tried.
 fetch_source() {
   local package=$1 candidate
   for candidate in $(source_versions "$package"); do
-    src=$deps/src/$package-$candidate
+    src=$sources/$package-$candidate
     version=$candidate
     [[ -d $src ]] && return 0
-    local work=$deps/src/$package-tmp
+    local work=$sources/$package-tmp
     rm -rf "$work"
     mkdir -p "$work"
     if (cd "$work" && apt-get source -qq "$package=$candidate" >/dev/null 2>&1); then
@@ -46,7 +62,7 @@ fetch_source() {
     fi
     rm -rf "$work"
   done
-  echo "windows-deps: no source of $package could be fetched" >&2
+  echo "windows-deps ($arch): no source of $package could be fetched" >&2
   return 1
 }
 
@@ -62,13 +78,13 @@ cmake_cross() {
 # TinyXML: four sources, built with STL strings as Debian builds it.
 if ! built tinyxml; then
   fetch_source tinyxml
-  echo "windows-deps: TinyXML $version"
+  echo "windows-deps ($arch): TinyXML $version"
   obj=$deps/build-tinyxml
   mkdir -p "$obj"
   for file in tinyxml tinystr tinyxmlerror tinyxmlparser; do
-    x86_64-w64-mingw32-g++-posix -O2 -DTIXML_USE_STL -c "$src/$file.cpp" -o "$obj/$file.o"
+    $mingw-g++-posix -O2 -DTIXML_USE_STL -c "$src/$file.cpp" -o "$obj/$file.o"
   done
-  x86_64-w64-mingw32-ar rcs "$prefix/lib/libtinyxml.a" "$obj"/*.o
+  $mingw-ar rcs "$prefix/lib/libtinyxml.a" "$obj"/*.o
   cp "$src/tinyxml.h" "$src/tinystr.h" "$prefix/include/"
   stamp tinyxml "$version"
 fi
@@ -76,7 +92,7 @@ fi
 # Zstandard: the static library only.
 if ! built zstd; then
   fetch_source libzstd
-  echo "windows-deps: Zstandard $version"
+  echo "windows-deps ($arch): Zstandard $version"
   cmake_cross zstd "$src/build/cmake" -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_SHARED=OFF \
     -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF
   stamp zstd "$version"
@@ -87,15 +103,15 @@ fi
 # architecture).
 if ! built libdeflate; then
   fetch_source libdeflate
-  echo "windows-deps: libdeflate $version"
+  echo "windows-deps ($arch): libdeflate $version"
   obj=$deps/build-libdeflate
   rm -rf "$obj"
   mkdir -p "$obj"
   for file in "$src"/lib/*.c "$src"/lib/*/*.c; do
     name=${file#"$src"/lib/}
-    x86_64-w64-mingw32-gcc-posix -O2 -I"$src" -c "$file" -o "$obj/${name//\//_}.o"
+    $mingw-gcc-posix -O2 -I"$src" -c "$file" -o "$obj/${name//\//_}.o"
   done
-  x86_64-w64-mingw32-ar rcs "$prefix/lib/libdeflate.a" "$obj"/*.o
+  $mingw-ar rcs "$prefix/lib/libdeflate.a" "$obj"/*.o
   cp "$src/libdeflate.h" "$prefix/include/"
   stamp libdeflate "$version"
 fi
@@ -103,7 +119,7 @@ fi
 # libpng: the static library only.
 if ! built libpng; then
   fetch_source libpng1.6
-  echo "windows-deps: libpng $version"
+  echo "windows-deps ($arch): libpng $version"
   cmake_cross libpng "$src" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -DSKIP_INSTALL_PROGRAMS=ON
   stamp libpng "$version"
@@ -112,7 +128,7 @@ fi
 # GoogleTest from the source Debian ships with libgtest-dev.
 if ! built googletest; then
   version=$(dpkg-query -W -f='${Version}' googletest)
-  echo "windows-deps: GoogleTest $version"
+  echo "windows-deps ($arch): GoogleTest $version"
   cmake_cross googletest /usr/src/googletest -Dgtest_force_shared_crt=ON
   stamp googletest "$version"
 fi
@@ -120,7 +136,7 @@ fi
 # Google Benchmark.
 if ! built benchmark; then
   fetch_source benchmark
-  echo "windows-deps: Google Benchmark $version"
+  echo "windows-deps ($arch): Google Benchmark $version"
   cmake_cross benchmark "$src" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
     -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON -DGIT_VERSION="${version%%-*}"
   stamp benchmark "$version"

@@ -1,11 +1,10 @@
 #include "memory/block_alloc.h"
 
 #include <cstdlib>
+#include <limits>
 
 #include "memory/pools.h"
 #include "memory/size_classes.h"
-
-static_assert(sizeof(std::size_t) == sizeof(std::uint64_t), "sizes pass to the heap unchanged");
 
 namespace oxan {
 namespace {
@@ -20,7 +19,13 @@ void* BlockAlloc(std::uint64_t size) {
   std::uint64_t rounded = 0;
   if (!memory::RoundUpToGranule(size, rounded)) return nullptr;
   const std::size_t classIndex = memory::ClassIndexOf(rounded);
-  if (classIndex == memory::kNoClass) return std::malloc(static_cast<std::size_t>(rounded));
+  if (classIndex == memory::kNoClass) {
+    // In a 32-bit build a size beyond the address space is an exhausted heap.
+    if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+      if (rounded > std::numeric_limits<std::size_t>::max()) return nullptr;
+    }
+    return std::malloc(static_cast<std::size_t>(rounded));
+  }
   return processPools.Allocate(classIndex);
 }
 

@@ -29,16 +29,16 @@ void OnNewThread(F&& work) {
   std::thread(std::forward<F>(work)).join();
 }
 
-std::vector<void*> AllocateMany(Pools& pools, std::size_t classIndex, std::uint64_t count) {
+std::vector<void*> AllocateMany(Pools& pools, std::size_t classIndex, std::size_t count) {
   std::vector<void*> blocks;
-  for (std::uint64_t i = 0; i < count; ++i) blocks.push_back(pools.Allocate(classIndex));
+  for (std::size_t i = 0; i < count; ++i) blocks.push_back(pools.Allocate(classIndex));
   return blocks;
 }
 
 TEST(Pools, AFreshChunkHandsOutItsBlocksInAscendingOrder) {
   struct Case {
     std::size_t classIndex;
-    std::uint64_t blocks;
+    std::size_t blocks;
   };
   const Case cases[] = {{0, 127}, {1, 31}, {2, 15}};
   for (const Case& c : cases) {
@@ -48,7 +48,7 @@ TEST(Pools, AFreshChunkHandsOutItsBlocksInAscendingOrder) {
     const std::vector<void*> blocks = AllocateMany(pools, c.classIndex, c.blocks + 1);
     const std::uintptr_t chunk = Address(ChunkOf(blocks[0]));
     EXPECT_EQ(chunk % kChunkSize, 0u);
-    for (std::uint64_t i = 0; i < c.blocks; ++i) {
+    for (std::size_t i = 0; i < c.blocks; ++i) {
       ASSERT_EQ(Address(blocks[i]), chunk + (i + 1) * blockSize) << "block " << i;
     }
     EXPECT_NE(Address(ChunkOf(blocks[c.blocks])), chunk);  // the next one needs a new chunk

@@ -25,7 +25,7 @@ class VfqWriter {
 
   // Appends a page holding `content` (zero-filled to 64 KiB); its fidx.
   std::uint64_t AddPage(const Bytes& content = {});
-  std::uint8_t* Page(std::uint64_t fidx) { return pages_[fidx].data(); }
+  std::uint8_t* Page(std::uint64_t fidx) { return pages_[static_cast<std::size_t>(fidx)].data(); }
   std::uint64_t PageCount() const { return pages_.size(); }
 
   // Writes the entry of `vidx` in both header copies or in its table page,

@@ -87,7 +87,7 @@ void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase,
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.key.begin(), c.key.end()));
-    EXPECT_EQ(RegistryString(root, under + c.key, c.name), c.data);
+    EXPECT_EQ(platform::RegistryString(root, under + c.key, c.name), c.data);
   }
 }
 

@@ -10,13 +10,17 @@
 #   documents), one
 #   request from several apartments at once, then regsvr32 /u (twice: the
 #   second fails) and no key left; then regsvr32 /n /i:user for one user
-#   (the user's keys only, removed with /u /n /i:user, twice).
-# Usage: shell_path.sh WINDOWS_BUILD LINUX_BUILD
+#   (the user's keys only, removed with /u /n /i:user, twice). The 32-bit
+#   build is registered with the 32-bit regsvr32, into the 32-bit view.
+# Usage: shell_path.sh WINDOWS_BUILD LINUX_BUILD BITS
 set -euo pipefail
 
 windows=$(cd "$1" && pwd)
 linux=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=bitness.bash
+source "$(dirname "$0")/bitness.bash"
+set_bitness "$3"
 wine=$root/scripts/wine-run.sh
 sides=(16 96 255 256 1024)
 
@@ -47,18 +51,18 @@ expect_status() {
 }
 client() { "$wine" "$windows/shell_client.exe" "$@"; }
 key_absent() {
-  if "$wine" reg query "$1" >/dev/null 2>&1; then fail "key $1 is still there"; fi
+  if "$wine" reg query "$1" "$view" >/dev/null 2>&1; then fail "key $1 is still there"; fi
 }
 
 # Nothing of an earlier run in the registry.
-"$wine" regsvr32 /u /s "$dll" >/dev/null 2>&1 || true
-"$wine" regsvr32 /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
+"$wine" "$regsvr32" /u /s "$dll" >/dev/null 2>&1 || true
+"$wine" "$regsvr32" /u /s /n /i:user "$dll" >/dev/null 2>&1 || true
 for key in 'HKCR\.vfk' 'HKCR\.vfq' 'HKCU\Software\Classes\.vfk' 'HKCU\Software\Classes\.vfq'; do
-  "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
+  "$wine" reg delete "$key" /f "$view" >/dev/null 2>&1 || true
 done
 
-expect_status 0 "regsvr32" "$wine" regsvr32 /s "$dll"
-expect_status 0 "regsvr32 again" "$wine" regsvr32 /s "$dll"
+expect_status 0 "regsvr32" "$wine" "$regsvr32" /s "$dll"
+expect_status 0 "regsvr32 again" "$wine" "$regsvr32" /s "$dll"
 for extension in .vfk .vfq; do
   expect_status 0 "server path of $extension" client server "$extension" "$dll"
 done
@@ -106,34 +110,34 @@ done
 expect_status 0 "several apartments at once" client apartments 4 256 \
   "$(windows_name "$linux/examples/landscape.vfq")"
 
-expect_status 0 "regsvr32 /u" "$wine" regsvr32 /u /s "$dll"
+expect_status 0 "regsvr32 /u" "$wine" "$regsvr32" /u /s "$dll"
 key_absent 'HKCR\CLSID\{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
 key_absent 'HKCR\CLSID\{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
 key_absent 'HKCR\.vfk\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
 key_absent 'HKCR\.vfq\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
 # regsvr32 reports a failing DllUnregisterServer with status 5.
-expect_status 5 "regsvr32 /u again" "$wine" regsvr32 /u /s "$dll"
+expect_status 5 "regsvr32 /u again" "$wine" "$regsvr32" /u /s "$dll"
 
 # Installed for this user only (no administrator): the shell's lookup finds
 # the user's keys and our path; nothing is written machine-wide. Wine's COM
 # sees the machine's classes alone (Windows merges the user's over them), so
 # the handler is not created through COM here.
-expect_status 0 "regsvr32 /n /i:user" "$wine" regsvr32 /s /n /i:user "$dll"
+expect_status 0 "regsvr32 /n /i:user" "$wine" "$regsvr32" /s /n /i:user "$dll"
 for extension in .vfk .vfq; do
   expect_status 0 "the user's server path of $extension" client server "$extension" "$dll" \
     --path-only
 done
 key_absent 'HKLM\Software\Classes\CLSID\{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
 key_absent 'HKLM\Software\Classes\CLSID\{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
-expect_status 0 "regsvr32 /u /n /i:user" "$wine" regsvr32 /u /s /n /i:user "$dll"
+expect_status 0 "regsvr32 /u /n /i:user" "$wine" "$regsvr32" /u /s /n /i:user "$dll"
 key_absent 'HKCU\Software\Classes\CLSID\{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
 key_absent 'HKCU\Software\Classes\CLSID\{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
 key_absent 'HKCU\Software\Classes\.vfk\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
 key_absent 'HKCU\Software\Classes\.vfq\shellex\{e357fccd-a995-4576-b01f-234630154e96}'
-expect_status 5 "regsvr32 /u /n /i:user again" "$wine" regsvr32 /u /s /n /i:user "$dll"
+expect_status 5 "regsvr32 /u /n /i:user again" "$wine" "$regsvr32" /u /s /n /i:user "$dll"
 
 for key in 'HKCR\.vfk' 'HKCR\.vfq' 'HKCU\Software\Classes\.vfk' 'HKCU\Software\Classes\.vfq'; do
-  "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
+  "$wine" reg delete "$key" /f "$view" >/dev/null 2>&1 || true
 done
 if ((failures > 0)); then
   echo "shell_path: $failures failures" >&2

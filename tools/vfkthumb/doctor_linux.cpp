@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "doctor.h"
+#include "doctor_findings.h"
 #include "program_output.h"
 #include "thumbnail_job.h"
 #include "thumbnailer_entry.h"
@@ -27,22 +28,6 @@ struct Format {
 };
 constexpr Format kFormats[] = {{"application/x-vfk", "sample.vfk"},
                                {"application/x-vfq", "sample.vfq"}};
-
-class Findings {
- public:
-  explicit Findings(std::ostream& out) : out_(out) {}
-  void Ok(const std::string& what) { out_ << "ok       " << what << '\n'; }
-  void Problem(const std::string& what) {
-    out_ << "PROBLEM  " << what << '\n';
-    ++problems_;
-  }
-  void Unknown(const std::string& what) { out_ << "unknown  " << what << '\n'; }
-  int ExitStatus() const { return problems_ == 0 ? 0 : 1; }
-
- private:
-  std::ostream& out_;
-  int problems_ = 0;
-};
 
 std::string Environment(const char* name, const std::string& otherwise) {
   const char* value = std::getenv(name);

@@ -1,13 +1,255 @@
-// The checks of the Windows registration (which handler the shell would ask
-// for each extension, and whether it can make a thumbnail) are not built
-// yet: say so plainly rather than report a healthy install.
+// The Windows shell's view, as programs of this program's bitness see it (a
+// 32-bit vfkthumb.exe sees the registry view of 32-bit programs): for each
+// extension, the document type it names, the thumbnail handler entered per
+// user and machine-wide and which one wins, whether it is ours, the DLL its
+// InprocServer32 names and that DLL's architecture, the threading model, and
+// a thumbnail of a sample document made through COM as the shell makes it.
+#include <windows.h>
+// windows.h first: these need its types.
+#include <objbase.h>
+#include <shlwapi.h>
+#include <thumbcache.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "doctor.h"
+#include "doctor_findings.h"
+#include "platform/com_ref.h"
+#include "platform/registry_string.h"
+#include "server/server_classes.h"
+#include "thumbnail_job.h"
 
 namespace vfkthumb {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kHandlerKey[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr UINT kSampleSide = 128;
+
+#ifdef _WIN64
+constexpr std::uint16_t kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr char kOwnBits[] = "64-bit";
+#else
+constexpr std::uint16_t kOwnMachine = IMAGE_FILE_MACHINE_I386;
+constexpr char kOwnBits[] = "32-bit";
+#endif
+
+std::string Text(const std::wstring& text) { return DisplayName(fs::path(text)); }
+
+std::wstring ClsidText(const CLSID& clsid) {
+  std::array<wchar_t, 40> text{};
+  StringFromGUID2(clsid, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+// A value entered under the user's classes and under the machine's; the
+// shell's merged view takes the user's when there is one.
+struct Entered {
+  std::optional<std::wstring> user;
+  std::optional<std::wstring> machine;
+
+  bool Found() const { return user || machine; }
+  const std::wstring& Value() const { return user ? *user : *machine; }
+  HKEY Root() const { return user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+  std::string Where() const {
+    if (!user) return "machine-wide";
+    if (machine && *machine != *user)
+      return "per user, over the machine-wide \"" + Text(*machine) + "\"";
+    return "per user";
+  }
+};
+
+std::optional<std::wstring> ClassesString(HKEY root, const std::wstring& key,
+                                          const wchar_t* name = nullptr) {
+  return platform::RegistryString(root, L"Software\\Classes\\" + key, name);
+}
+
+Entered ReadEntered(const std::wstring& key, const wchar_t* name = nullptr) {
+  return {ClassesString(HKEY_CURRENT_USER, key, name),
+          ClassesString(HKEY_LOCAL_MACHINE, key, name)};
+}
+
+// The machine a PE file is built for, or nothing when it is not one.
+std::optional<std::uint16_t> PeMachine(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::array<char, 4096> head{};
+  in.read(head.data(), head.size());
+  const auto size = static_cast<std::size_t>(in.gcount());
+  const auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(head[at]); };
+  if (size < 64 || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
+  const std::size_t pe = byte(60) | byte(61) << 8 | byte(62) << 16 | std::size_t{byte(63)} << 24;
+  if (pe > size - 6 || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 ||
+      head[pe + 3] != 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(byte(pe + 4) | byte(pe + 5) << 8);
+}
+
+std::string MachineName(std::uint16_t machine) {
+  switch (machine) {
+    case IMAGE_FILE_MACHINE_AMD64: return "64-bit";
+    case IMAGE_FILE_MACHINE_I386: return "32-bit";
+    case IMAGE_FILE_MACHINE_ARM64: return "ARM64";
+    default: return "machine " + std::to_string(machine);
+  }
+}
+
+fs::path ProgramDir() {
+  std::vector<wchar_t> name(32768);
+  const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+  return fs::path(std::wstring(name.data(), length)).parent_path();
+}
+
+// The handler key the shell finds first: under the document type the
+// extension names, then under the extension itself.
+struct Handler {
+  std::wstring key;
+  Entered clsid;
+};
+
+std::optional<Handler> FindHandler(Findings& findings, const std::wstring& extension) {
+  const std::string name = Text(extension);
+  std::vector<std::wstring> bases;
+  if (const Entered type = ReadEntered(extension); type.Found() && !type.Value().empty()) {
+    findings.Ok(name + ": document type \"" + Text(type.Value()) + "\" (" + type.Where() + ")");
+    bases.push_back(type.Value());
+  } else {
+    findings.Ok(name + ": no document type; the handler is looked up under " + name);
+  }
+  bases.push_back(extension);
+  for (const std::wstring& base : bases)
+    if (Entered clsid = ReadEntered(base + kHandlerKey); clsid.Found())
+      return Handler{base + kHandlerKey, clsid};
+  findings.Problem(name + ": no thumbnail handler entered under " + Text(bases.front() + kHandlerKey) +
+                   ", per user or machine-wide: register VfkThumbDll.dll (regsvr32 VfkThumbDll.dll "
+                   "for everyone, regsvr32 /n /i:user VfkThumbDll.dll for you)");
+  return std::nullopt;
+}
+
+// InprocServer32 of our class: names an existing DLL of this program's
+// architecture, with a threading model the shell's apartments can use.
+bool CheckServer(Findings& findings, const std::string& name, const std::wstring& clsid) {
+  const std::wstring serverKey = L"CLSID\\" + clsid + L"\\InprocServer32";
+  const Entered server = ReadEntered(serverKey);
+  if (!server.Found()) {
+    findings.Problem(name + ": " + Text(serverKey) + " names no DLL: register VfkThumbDll.dll again");
+    return false;
+  }
+  const fs::path dll(server.Value());
+  const std::string where = name + ": InprocServer32 (" + server.Where() + ") names " + Text(dll);
+  std::error_code error;
+  if (!fs::is_regular_file(dll, error)) {
+    findings.Problem(where + ", which does not exist: register VfkThumbDll.dll from where it is");
+    return false;
+  }
+  const std::optional<std::uint16_t> machine = PeMachine(dll);
+  if (!machine) {
+    findings.Problem(where + ", which is not a DLL");
+    return false;
+  }
+  if (*machine != kOwnMachine) {
+    findings.Problem(where + ", a " + MachineName(*machine) + " DLL, which " + kOwnBits +
+                     " programs cannot load: register the " + kOwnBits + " VfkThumbDll.dll");
+    return false;
+  }
+  findings.Ok(where + " (" + kOwnBits + ")");
+  const std::optional<std::wstring> model =
+      ClassesString(server.Root(), serverKey, L"ThreadingModel");
+  if (!model || (lstrcmpiW(model->c_str(), L"Apartment") != 0 &&
+                 lstrcmpiW(model->c_str(), L"Both") != 0)) {
+    findings.Problem(name + ": ThreadingModel is " +
+                     (model ? "\"" + Text(*model) + "\"" : std::string("not set")) +
+                     ", not \"Apartment\": the shell's threads cannot create the handler");
+    return false;
+  }
+  findings.Ok(name + ": ThreadingModel \"" + Text(*model) + "\"");
+  return true;
+}
+
+// The shell's request: the class created in-process from this
+// single-threaded apartment, a stream on the file, the bitmap.
+HRESULT SampleThumbnail(const CLSID& clsid, const fs::path& sample) {
+  ComRef<IInitializeWithStream> init;
+  HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitializeWithStream,
+                                    init.PutVoid());
+  ComRef<IStream> stream;
+  if (SUCCEEDED(result)) {
+    result = SHCreateStreamOnFileEx(sample.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
+                                    FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put());
+  }
+  if (SUCCEEDED(result)) result = init->Initialize(stream.Get(), STGM_READ);
+  ComRef<IThumbnailProvider> provider;
+  if (SUCCEEDED(result)) result = init->QueryInterface(IID_IThumbnailProvider, provider.PutVoid());
+  HBITMAP bitmap = nullptr;
+  WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
+  if (SUCCEEDED(result)) result = provider->GetThumbnail(kSampleSide, &bitmap, &alpha);
+  if (bitmap) DeleteObject(bitmap);
+  return result == S_OK && !bitmap ? E_POINTER : result;
+}
+
+std::string Hex(HRESULT result) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(result));
+  return text;
+}
+
+// The sample of each format is installed as share\vfkthumb\sample.<ext>
+// beside the program's folder.
+void CheckThumbnail(Findings& findings, const std::string& name, const CLSID& clsid) {
+  const fs::path sample =
+      (ProgramDir() / ".." / "share" / "vfkthumb" / ("sample" + name)).lexically_normal();
+  std::error_code error;
+  if (!fs::exists(sample, error)) {
+    findings.Problem("no sample document at " + Text(sample) + ": vfkthumb is not installed whole");
+    return;
+  }
+  const HRESULT result = SampleThumbnail(clsid, sample);
+  if (result == S_OK) {
+    findings.Ok(name + ": a " + std::to_string(kSampleSide) + " x " + std::to_string(kSampleSide) +
+                " thumbnail of " + Text(sample) + " came out through COM");
+  } else {
+    findings.Problem(name + ": no thumbnail of " + Text(sample) + " through COM (" + Hex(result) + ")");
+  }
+}
+
+void CheckFormat(Findings& findings, const ServerClass& ours) {
+  const std::string name = Text(ours.extension);
+  const std::optional<Handler> handler = FindHandler(findings, ours.extension);
+  if (!handler) return;
+  const std::wstring& entered = handler->clsid.Value();
+  CLSID clsid{};
+  const std::wstring oursText = ClsidText(*ours.clsid);
+  if (FAILED(CLSIDFromString(entered.c_str(), &clsid)) || !IsEqualCLSID(clsid, *ours.clsid)) {
+    const Entered className = ReadEntered(L"CLSID\\" + entered);
+    findings.Problem(name + ": the shell asks another handler, " + Text(entered) +
+                     (className.Found() ? " (\"" + Text(className.Value()) + "\")" : std::string()) +
+                     ", entered " + handler->clsid.Where() + " under " + Text(handler->key) +
+                     ", not vfkthumb's " + Text(oursText));
+    return;
+  }
+  findings.Ok(name + ": the shell asks vfkthumb's handler " + Text(oursText) + ", entered " +
+              handler->clsid.Where() + " under " + Text(handler->key));
+  if (CheckServer(findings, name, oursText)) CheckThumbnail(findings, name, clsid);
+}
+
+}  // namespace
 
 int RunDoctor(std::ostream& out) {
-  out << "unknown  vfkthumb doctor cannot check the Windows registration yet\n";
-  return 1;
+  Findings findings(out);
+  findings.Ok(std::string("the registry as ") + kOwnBits + " programs see it (the " +
+              (kOwnMachine == IMAGE_FILE_MACHINE_AMD64 ? "32-bit" : "64-bit") +
+              " vfkthumb.exe doctor checks the other view)");
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  for (const ServerClass& ours : ServerClasses()) CheckFormat(findings, ours);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return findings.ExitStatus();
 }
 
 }  // namespace vfkthumb

@@ -22,7 +22,7 @@ std::unique_ptr<std::uint8_t[]> ReadDocumentRoot(pagestore::ReadablePageStore& s
   std::unique_ptr<std::uint8_t[]> root(new (std::nothrow) std::uint8_t[length]);
   if (!root) throw oxan::TNWError("Fail to alloc");
   const auto count = static_cast<std::int32_t>(length);
-  flatbuffers::Verifier verifier(root.get(), length);
+  flatbuffers::Verifier verifier(root.get(), static_cast<std::size_t>(length));
   if (reader.read(root.get(), count) != count || !schema::VerifyDocumentRootBuffer(verifier))
     throw oxan::TNWError("Wrong binary format");
   return root;

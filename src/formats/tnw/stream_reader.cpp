@@ -77,11 +77,11 @@ std::int64_t StreamReader::DataPageVidx(std::uint64_t pageNumber) const {
     return static_cast<std::int64_t>(ReadLe64(head_ + kHeadPageListAt + pageNumber * 8));
   const std::uint64_t rest = pageNumber - kHeadPageListEntries;
   const std::uint64_t index = rest / kIndexPageListEntries;
-  if (index >= indexPages_.size())
+  if (index >= std::uint64_t{indexPages_.size()})
     throw oxan::TNWError("stream at vidx " + std::to_string(vidx_) +
                          " has no page list entry for page " + std::to_string(pageNumber));
   return static_cast<std::int64_t>(
-      ReadLe64(indexPages_[index].page + kIndexPageListAt + (rest % kIndexPageListEntries) * 8));
+      ReadLe64(indexPages_[static_cast<std::size_t>(index)].page + kIndexPageListAt + (rest % kIndexPageListEntries) * 8));
 }
 
 std::int32_t StreamReader::read(std::uint8_t* buffer, std::int32_t count) {

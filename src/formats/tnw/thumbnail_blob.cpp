@@ -32,9 +32,8 @@ bool ReadExactly(StreamReader& reader, std::uint8_t* buffer, std::uint64_t count
   return true;
 }
 
-std::unique_ptr<std::uint8_t[]> Allocate(std::uint64_t size) {
-  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow)
-                                             std::uint8_t[static_cast<std::size_t>(size)]);
+std::unique_ptr<std::uint8_t[]> Allocate(std::size_t size) {
+  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
 // The picture's pixels as bytes, once it has its size; empty when it could
@@ -59,23 +58,24 @@ bool ReadZstd(StreamReader& reader, std::uint64_t declared, DecompressorPool& po
   if (declared < pixelBytes || declared > kMaxBlobBytes) return false;
   const std::uint64_t payloadSize = reader.length() - 1 - kZstdSizeBytes;
   if (payloadSize > kMaxBlobBytes) return false;
-  const std::unique_ptr<std::uint8_t[]> payload = Allocate(payloadSize);
+  // Sizes here are at most kMaxBlobBytes, which size_t holds in every build.
+  const auto payloadBytes = static_cast<std::size_t>(payloadSize);
+  const std::unique_ptr<std::uint8_t[]> payload = Allocate(payloadBytes);
   if (!payload || !ReadExactly(reader, payload.get(), payloadSize)) return false;
-  const unsigned long long reach =
-      ZSTD_decompressBound(payload.get(), static_cast<std::size_t>(payloadSize));
+  const unsigned long long reach = ZSTD_decompressBound(payload.get(), payloadBytes);
   if (reach == ZSTD_CONTENTSIZE_ERROR || reach < pixelBytes) return false;
 
   const std::span<std::uint8_t> pixels = SizePicture(picture, width, height);
   if (pixels.empty()) return false;
   if (declared == pixelBytes)
-    return pool.decompress(payload.get(), payloadSize, pixels.data(), pixels.size()) ==
+    return pool.decompress(payload.get(), payloadBytes, pixels.data(), pixels.size()) ==
            static_cast<std::ptrdiff_t>(pixels.size());
   // Room for what the frames can give, up to the declared size: the same
   // outcome as room for the declared size.
-  const std::uint64_t room = std::min<std::uint64_t>(declared, reach);
+  const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(declared, reach));
   const std::unique_ptr<std::uint8_t[]> content = Allocate(room);
   if (!content) return false;
-  const std::ptrdiff_t written = pool.decompress(payload.get(), payloadSize, content.get(), room);
+  const std::ptrdiff_t written = pool.decompress(payload.get(), payloadBytes, content.get(), room);
   if (written < static_cast<std::ptrdiff_t>(pixels.size())) return false;
   std::memcpy(pixels.data(), content.get(), pixels.size());
   return true;
