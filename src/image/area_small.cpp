@@ -1,14 +1,23 @@
 #include "image/area_small.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "image/area_lanes.h"
 #include "image/area_span.h"
+#include "image/area_whole.h"
 #include "image/resample_step.h"
 
 namespace oxan {
 namespace {
+
+using lanes::kLanes;
+using lanes::Load;
+using lanes::Signed;
+using lanes::Unsigned;
 
 // A step of at most four source pixels gives spans of at most five.
 constexpr std::int64_t kMaxStep = 4 * 65536;
@@ -50,12 +59,18 @@ struct SpanPlan {
 
 // The spans of a block of destination columns, laid out per span position so
 // that lanes load them side by side. Columns past the block's count repeat
-// its last column.
+// its last column. Where the eight lanes of a group read source columns
+// that lie within 8 or 16 consecutive ones (steps up to about two pixels),
+// `window` names the first of those and `windowVectors` how many vectors of
+// eight hold them, so loads and permutations read them; else they are read
+// one by one.
 struct ColumnPlan {
   std::int32_t index[kMaxSpan][kBlockColumns];
   std::int32_t coverage[kMaxSpan][kBlockColumns];
   std::int32_t atEnd[kMaxSpan][kBlockColumns];
   std::int32_t present[kMaxSpan][kBlockColumns];
+  std::int32_t window[kMaxSpan][kBlockColumns / kLanes];
+  std::int32_t windowVectors[kMaxSpan][kBlockColumns / kLanes];
   std::int32_t spanColumns = 1;  // the widest span's column count
 
   ColumnPlan(std::int64_t first, std::int32_t count, std::int64_t step, std::int32_t extent) {
@@ -69,92 +84,102 @@ struct ColumnPlan {
         present[i][d] = span.present[i];
       }
     }
+    for (std::int32_t i = 0; i < kMaxSpan; ++i) {
+      for (std::int32_t group = 0; group < kBlockColumns / kLanes; ++group) {
+        const std::int32_t* lanes = index[i] + group * kLanes;
+        const auto [low, high] = std::minmax_element(lanes, lanes + kLanes);
+        const std::int32_t vectors = *high - *low < kLanes ? 1 : *high - *low < 2 * kLanes ? 2 : 0;
+        const bool inside = *low + vectors * kLanes <= extent;
+        window[i][group] = *low;
+        windowVectors[i][group] = inside ? vectors : 0;
+      }
+    }
   }
 };
 
-// Eight destination pixels at a time, in 32-bit lanes. Casts between these
-// vector types keep the bits.
-constexpr int kLanes = 8;
-using Signed = std::int32_t __attribute__((vector_size(4 * kLanes)));
-using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
-
-[[gnu::target("avx2"), gnu::always_inline]] inline Signed Load(const std::int32_t* p) {
-  Signed v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
+// The pixels at[offset % 8] of each lane.
+[[gnu::target("avx2"), gnu::always_inline]] inline Unsigned Permute(const std::uint32_t* at,
+                                                                   Signed offsets) {
+  __m256i pixels;
+  std::memcpy(&pixels, at, sizeof pixels);
+  return (Unsigned)_mm256_permutevar8x32_epi32(pixels, (__m256i)offsets);
 }
 
-// Quotients below 256 by compare and subtract from the top bit down:
-// exact when each numerator is below 256 × its divisor and below 2^31,
-// and each divisor below 2^24 (the shifted divisor stays positive).
-[[gnu::target("avx2"), gnu::always_inline]] inline Unsigned SmallQuotients(Unsigned numerator,
-                                                                           Unsigned divisor) {
-  Signed rest = (Signed)numerator;
-  Signed shifted = (Signed)divisor << 7;
-  Signed quotient = {};
-  for (int bit = 7; bit >= 0; --bit) {
-    const Signed fits = shifted <= rest;  // -1 where the shifted divisor fits
-    rest -= shifted & fits;
-    quotient = quotient + quotient - fits;
-    shifted >>= 1;
-  }
-  return (Unsigned)quotient;
-}
-
-// Destination pixels d … d + 7 of a block row.
+// Destination pixels d … d + 7 of a block row. Without interior pixels
+// (spans of at most two columns and two rows, as in every upscale) every
+// pixel is at an end of its span, and the choices below fall away.
+template <bool kInterior>
 [[gnu::target("avx2"), gnu::always_inline]] inline void Average(
     const ColumnPlan& columns, std::int32_t d, const SpanPlan& rows, const std::uint32_t* pixels,
     std::size_t stride, std::uint32_t* out) {
-  Unsigned weight = {}, alphaWeight = {}, red = {}, green = {}, blue = {};
-  Unsigned anyBits = {}, allBits = ~Unsigned{};
+  lanes::LaneSums sums;
   for (std::int32_t i = 0; i < columns.spanColumns; ++i) {
     const Signed index = Load(columns.index[i] + d);
     const Signed coverage = Load(columns.coverage[i] + d);
     const Signed columnAtEnd = Load(columns.atEnd[i] + d);
     const Signed present = Load(columns.present[i] + d);
+    const std::int32_t window = columns.window[i][d / kLanes];
+    const std::int32_t windowVectors = columns.windowVectors[i][d / kLanes];
+    const Signed offsets = index - window;
+    const Signed inSecond = offsets >= kLanes;
     for (std::int32_t r = 0; r < rows.count; ++r) {
       const std::uint32_t* row = pixels + static_cast<std::size_t>(rows.index[r]) * stride;
-      // Lane by lane: on the processors measured, faster than vpgatherdd.
       Unsigned p;
-      for (int l = 0; l < kLanes; ++l) p[l] = row[index[l]];
-      anyBits |= p;
-      allBits &= p;
+      if (windowVectors > 0) {
+        // vpermd reads the offsets' low three bits.
+        p = Permute(row + window, offsets);
+        if (windowVectors == 2) p = inSecond != 0 ? Permute(row + window + kLanes, offsets) : p;
+      } else {
+        // Lane by lane: on the processors measured, faster than vpgatherdd.
+        for (int l = 0; l < kLanes; ++l) p[l] = row[index[l]];
+      }
       const Unsigned alpha = p >> 24;
       // A pixel at an end of the span weighs its coverage product, at least
       // the minimum weight, and its alpha weight is rounded through Div255;
       // an interior pixel weighs a whole pixel and alpha × 255 exactly.
-      const Signed atEnd = columnAtEnd | rows.atEnd[r];
       const Signed product = coverage * rows.coverage[r];
       const Signed minimum = Signed{} + static_cast<std::int32_t>(kMinimumWeight);
       const Signed endWeight = product < minimum ? minimum : product;
-      const Signed interior = Signed{} + kInteriorWeightLane;
-      const auto w = (Unsigned)((atEnd != 0 ? endWeight : interior) & present);
-      const Unsigned x = alpha * w + 1;
-      const Unsigned endAlphaWeight = (x + (x >> 8)) >> 8;
-      const Unsigned interiorAlphaWeight = alpha * static_cast<std::uint32_t>(kFullCoverage);
-      Unsigned j = atEnd != 0 ? endAlphaWeight : interiorAlphaWeight;
-      j &= (Unsigned)present;
-      weight += w;
-      alphaWeight += j;
-      red += (p >> 16 & 255) * j;
-      green += (p >> 8 & 255) * j;
-      blue += (p & 255) * j;
+      Unsigned w, j;
+      if constexpr (kInterior) {
+        const Signed atEnd = columnAtEnd | rows.atEnd[r];
+        const Signed interior = Signed{} + kInteriorWeightLane;
+        w = (Unsigned)((atEnd != 0 ? endWeight : interior) & present);
+        const Unsigned x = alpha * w + 1;
+        const Unsigned endAlphaWeight = (x + (x >> 8)) >> 8;
+        const Unsigned interiorAlphaWeight = alpha * static_cast<std::uint32_t>(kFullCoverage);
+        j = (atEnd != 0 ? endAlphaWeight : interiorAlphaWeight) & (Unsigned)present;
+      } else {
+        // An absent pixel's weight 0 gives it the alpha weight 0 as well.
+        w = (Unsigned)(endWeight & present);
+        const Unsigned x = alpha * w + 1;
+        j = (x + (x >> 8)) >> 8;
+      }
+      sums.weight += w;
+      sums.Add(p, j);
     }
   }
-  // As AverageOf: no alpha weight gives 0, equal alphas are kept exactly
-  // (a span of one value then averages to itself without a rule of its
-  // own: every quotient is exact).
-  const Unsigned alpha = ((anyBits ^ allBits) >> 24) == 0
-                             ? allBits >> 24
-                             : SmallQuotients(alphaWeight * kFullCoverage, weight);
-  Unsigned average = alpha << 24 | SmallQuotients(red, alphaWeight) << 16 |
-                     SmallQuotients(green, alphaWeight) << 8 | SmallQuotients(blue, alphaWeight);
-  average = alphaWeight == 0 ? Unsigned{} : average;
-  std::memcpy(out, &average, sizeof average);
+  sums.Store(out);
 }
 
+// Destination pixels d … count - 1 of a block row.
+template <bool kInterior>
+[[gnu::target("avx2")]] void AverageRow(const ColumnPlan& columns, std::int32_t d,
+                                        std::int32_t count, const SpanPlan& rows,
+                                        const std::uint32_t* pixels, std::size_t stride,
+                                        std::uint32_t* out) {
+  for (; d + kLanes <= count; d += kLanes)
+    Average<kInterior>(columns, d, rows, pixels, stride, out + d);
+  if (d < count) {
+    std::uint32_t tail[kLanes];
+    Average<kInterior>(columns, d, rows, pixels, stride, tail);
+    std::memcpy(out + d, tail, static_cast<std::size_t>(count - d) * sizeof tail[0]);
+  }
+}
+
+// Every destination pixel outside `done`.
 [[gnu::target("avx2")]] void Run(CImage32& destination, const CImage32& source, std::int64_t stepX,
-                                 std::int64_t stepY) {
+                                 std::int64_t stepY, WholeRegion done) {
   const std::int32_t width = destination.Width();
   const std::uint32_t* pixels = source.Pixels();
   const auto stride = static_cast<std::size_t>(source.Width());
@@ -164,13 +189,10 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
     for (std::int32_t j = 0; j < destination.Height(); ++j) {
       const SpanPlan rows(j, stepY, source.Height());
       std::uint32_t* out = destination.RowPointer(j) + first;
-      std::int32_t d = 0;
-      for (; d + kLanes <= count; d += kLanes) Average(columns, d, rows, pixels, stride, out + d);
-      if (d < count) {
-        std::uint32_t tail[kLanes];
-        Average(columns, d, rows, pixels, stride, tail);
-        std::memcpy(out + d, tail, static_cast<std::size_t>(count - d) * sizeof tail[0]);
-      }
+      std::int32_t d = j < done.rows ? std::clamp(done.columns - first, 0, count) : 0;
+      const bool interior = columns.spanColumns > 2 || rows.count > 2;
+      (interior ? AverageRow<true> : AverageRow<false>)(columns, d, count, rows, pixels, stride,
+                                                        out);
     }
   }
 }
@@ -182,7 +204,7 @@ bool AverageSmallSpans(CImage32& destination, const CImage32& source, ResamplePa
   const std::int64_t stepY = ResampleStep(source.Height(), destination.Height());
   const bool avx2 = path == ResamplePath::kAvx2 || (path == ResamplePath::kAuto && Avx2Available());
   if (!avx2 || stepX > kMaxStep || stepY > kMaxStep) return false;
-  Run(destination, source, stepX, stepY);
+  Run(destination, source, stepX, stepY, AverageWholeSpans(destination, source));
   return true;
 }
 

@@ -2,7 +2,7 @@
 // (every upscale, and downscales to at least a quarter of the size): each
 // span then covers at most 5 × 5 source pixels, and each destination pixel
 // is summed directly from them, eight pixels of a row at a time in 32-bit
-// lanes.
+// lanes. Downscales by a whole factor take AverageWholeSpans first.
 // Same arithmetic as AveragePixel, bit for bit. Allocates nothing.
 #pragma once
 

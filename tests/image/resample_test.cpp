@@ -248,6 +248,28 @@ TEST(Resample, MatchesThePlainRuleForChosenSizes) {
   }
 }
 
+// Downscales by whole factors of 2, 3 and 4 in either direction: whole
+// lane groups of spans of one shape, then the last column's and row's spans
+// cut at the source's edge; too narrow for a whole lane group; the stored
+// thumbnail's 1024 x 1024 to 256 x 256.
+TEST(Resample, MatchesThePlainRuleForWholeFactorDownscales) {
+  std::mt19937 random(4);
+  for (std::int32_t factorX = 2; factorX <= 4; ++factorX) {
+    for (std::int32_t factorY = 2; factorY <= 4; ++factorY) {
+      for (const auto& [width, height] : {std::pair{19, 7}, std::pair{9, 2}, std::pair{8, 3}}) {
+        for (const auto fill : {FillRandom, FillFewValues}) {
+          CImage32 source;
+          fill(source, width * factorX, height * factorY, random);
+          ExpectSameAsReference(source, width, height);
+        }
+      }
+    }
+  }
+  CImage32 stored;
+  FillRandom(stored, 1024, 1024, random);
+  ExpectSameAsReference(stored, 256, 256);
+}
+
 TEST(Resample, LargeSourceHalvesStayApart) {
   CImage32 source, destination;
   ASSERT_TRUE(source.Resize(40000, 1));
