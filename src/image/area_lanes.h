@@ -21,6 +21,20 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
   return v;
 }
 
+// Eight consecutive pixels.
+[[gnu::target("avx2"), gnu::always_inline]] inline Unsigned LoadPixels(const std::uint32_t* p) {
+  Unsigned v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Div255 in every lane: the alpha weight of a pixel at an end of its span
+// from alpha × weight.
+[[gnu::target("avx2"), gnu::always_inline]] inline Unsigned Div255(Unsigned x) {
+  x += 1;
+  return (x + (x >> 8)) >> 8;
+}
+
 // Quotients below 256 by compare and subtract from the top bit down:
 // exact when each numerator is below 256 × its divisor and below 2^31,
 // and each divisor below 2^24 (the shifted divisor stays positive).

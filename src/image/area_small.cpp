@@ -23,7 +23,6 @@ using lanes::Unsigned;
 constexpr std::int64_t kMaxStep = 4 * 65536;
 constexpr std::int32_t kMaxSpan = 5;
 constexpr std::int32_t kBlockColumns = 64;  // a multiple of the lane count
-constexpr std::int32_t kInteriorWeightLane = 65025;
 
 // Every sum of a span fits a signed 32-bit lane, and every divisor is small
 // enough for SmallQuotients.
@@ -100,9 +99,7 @@ struct ColumnPlan {
 // The pixels at[offset % 8] of each lane.
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned Permute(const std::uint32_t* at,
                                                                    Signed offsets) {
-  __m256i pixels;
-  std::memcpy(&pixels, at, sizeof pixels);
-  return (Unsigned)_mm256_permutevar8x32_epi32(pixels, (__m256i)offsets);
+  return (Unsigned)_mm256_permutevar8x32_epi32((__m256i)lanes::LoadPixels(at), (__m256i)offsets);
 }
 
 // Destination pixels d … d + 7 of a block row. Without interior pixels
@@ -143,17 +140,15 @@ template <bool kInterior>
       Unsigned w, j;
       if constexpr (kInterior) {
         const Signed atEnd = columnAtEnd | rows.atEnd[r];
-        const Signed interior = Signed{} + kInteriorWeightLane;
+        const Signed interior = Signed{} + static_cast<std::int32_t>(kInteriorWeight);
         w = (Unsigned)((atEnd != 0 ? endWeight : interior) & present);
-        const Unsigned x = alpha * w + 1;
-        const Unsigned endAlphaWeight = (x + (x >> 8)) >> 8;
+        const Unsigned endAlphaWeight = lanes::Div255(alpha * w);
         const Unsigned interiorAlphaWeight = alpha * static_cast<std::uint32_t>(kFullCoverage);
         j = (atEnd != 0 ? endAlphaWeight : interiorAlphaWeight) & (Unsigned)present;
       } else {
         // An absent pixel's weight 0 gives it the alpha weight 0 as well.
         w = (Unsigned)(endWeight & present);
-        const Unsigned x = alpha * w + 1;
-        j = (x + (x >> 8)) >> 8;
+        j = lanes::Div255(alpha * w);
       }
       sums.weight += w;
       sums.Add(p, j);

@@ -1,7 +1,6 @@
 #include "image/area_whole.h"
 
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "image/area_lanes.h"
@@ -11,6 +10,7 @@ namespace oxan {
 namespace {
 
 using lanes::kLanes;
+using lanes::LoadPixels;
 using lanes::Unsigned;
 
 // Every span of a whole factor k, but the last: k + 1 source pixels from
@@ -37,8 +37,7 @@ template <Place kColumn, Place kRow>
   if constexpr (WeightAt(kColumn, kRow) == kMinimumWeight) {
     return a;
   } else if constexpr (kColumn == Place::kFirst || kRow == Place::kFirst) {
-    const Unsigned x = a * kInteriorWeight + 1;
-    return (x + (x >> 8)) >> 8;
+    return lanes::Div255(a * kInteriorWeight);
   } else {
     return a * static_cast<std::uint32_t>(kFullCoverage);
   }
@@ -50,12 +49,6 @@ template <int kFactorX>
 struct SpanColumns {
   Unsigned column[static_cast<std::size_t>(kFactorX) + 1];
 };
-
-[[gnu::target("avx2"), gnu::always_inline]] inline Unsigned LoadLanes(const std::uint32_t* p) {
-  Unsigned v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
 
 // Lanes 1 … 7 of `v` and then `next`: the column one span further on.
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned NextSpan(Unsigned v,
@@ -70,7 +63,7 @@ template <int kFactorX>
     const std::uint32_t* row) {
   SpanColumns<kFactorX> out;
   if constexpr (kFactorX == 2) {
-    const Unsigned a = LoadLanes(row), b = LoadLanes(row + 8);
+    const Unsigned a = LoadPixels(row), b = LoadPixels(row + 8);
     out.column[0] = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
     out.column[1] = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
   } else if constexpr (kFactorX == 4) {
@@ -79,7 +72,7 @@ template <int kFactorX>
     using Pairs = std::uint64_t __attribute__((vector_size(32)));
     Pairs pairs[4];
     for (int k = 0; k < 4; ++k) {
-      const Unsigned v = LoadLanes(row + 8 * k);
+      const Unsigned v = LoadPixels(row + 8 * k);
       pairs[k] = (Pairs)__builtin_shufflevector(v, v, 0, 4, 1, 5, 2, 6, 3, 7);
     }
     const Pairs low01 = __builtin_shufflevector(pairs[0], pairs[1], 0, 4, 2, 6);

@@ -10,8 +10,8 @@ set -euo pipefail
 
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
-# shellcheck source=bitness.bash
-source "$(dirname "$0")/bitness.bash"
+# shellcheck source=wine_test.bash
+source "$(dirname "$0")/wine_test.bash"
 set_bitness "$2"
 wine=$root/scripts/wine-run.sh
 handler='{e357fccd-a995-4576-b01f-234630154e96}'
@@ -21,7 +21,6 @@ vfq_class='{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
 work=$build/doctor
 rm -rf "$work"
 cmake --install "$build" --prefix "$work/install" >/dev/null
-windows_name() { printf 'Z:%s' "${1//\//\\}"; }
 dll=$(windows_name "$work/install/bin/VfkThumbDll.dll")
 
 failures=0

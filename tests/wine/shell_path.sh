@@ -18,8 +18,8 @@ set -euo pipefail
 windows=$(cd "$1" && pwd)
 linux=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
-# shellcheck source=bitness.bash
-source "$(dirname "$0")/bitness.bash"
+# shellcheck source=wine_test.bash
+source "$(dirname "$0")/wine_test.bash"
 set_bitness "$3"
 wine=$root/scripts/wine-run.sh
 sides=(16 96 255 256 1024)
@@ -34,7 +34,6 @@ rm -rf "$work"
 folder="$work/Shell Extensions/Vorschaubilder für Größen"
 mkdir -p "$folder" "$work/out" "$work/expected"
 cp "$windows/VfkThumbDll.dll" "$folder/"
-windows_name() { printf 'Z:%s' "${1//\//\\}"; }
 dll=$(windows_name "$folder/VfkThumbDll.dll")
 
 failures=0

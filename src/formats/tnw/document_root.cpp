@@ -19,10 +19,12 @@ std::unique_ptr<std::uint8_t[]> ReadDocumentRoot(pagestore::ReadablePageStore& s
   StreamReader reader(store, kRootVidx);
   const std::uint64_t length = reader.length();
   if (length < kMinRootBytes || length > kMaxRootBytes) throw oxan::TNWError("Wrong binary format");
-  std::unique_ptr<std::uint8_t[]> root(new (std::nothrow) std::uint8_t[length]);
+  // Within kMaxRootBytes, which both size_t and read()'s count hold.
+  const auto bytes = static_cast<std::size_t>(length);
+  std::unique_ptr<std::uint8_t[]> root(new (std::nothrow) std::uint8_t[bytes]);
   if (!root) throw oxan::TNWError("Fail to alloc");
   const auto count = static_cast<std::int32_t>(length);
-  flatbuffers::Verifier verifier(root.get(), static_cast<std::size_t>(length));
+  flatbuffers::Verifier verifier(root.get(), bytes);
   if (reader.read(root.get(), count) != count || !schema::VerifyDocumentRootBuffer(verifier))
     throw oxan::TNWError("Wrong binary format");
   return root;

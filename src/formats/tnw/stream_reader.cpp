@@ -80,8 +80,9 @@ std::int64_t StreamReader::DataPageVidx(std::uint64_t pageNumber) const {
   if (index >= std::uint64_t{indexPages_.size()})
     throw oxan::TNWError("stream at vidx " + std::to_string(vidx_) +
                          " has no page list entry for page " + std::to_string(pageNumber));
+  const std::uint8_t* page = indexPages_[static_cast<std::size_t>(index)].page;
   return static_cast<std::int64_t>(
-      ReadLe64(indexPages_[static_cast<std::size_t>(index)].page + kIndexPageListAt + (rest % kIndexPageListEntries) * 8));
+      ReadLe64(page + kIndexPageListAt + (rest % kIndexPageListEntries) * 8));
 }
 
 std::int32_t StreamReader::read(std::uint8_t* buffer, std::int32_t count) {

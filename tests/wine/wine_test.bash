@@ -1,5 +1,10 @@
-# Sourced by the Wine test scripts: what differs between the 64-bit and the
-# 32-bit build, from the build's pointer size in bits (64 or 32).
+# Sourced by the Wine test scripts.
+
+# The Windows name of a Unix path under Wine (drive Z: is /).
+windows_name() { printf 'Z:%s' "${1//\//\\}"; }
+
+# What differs between the 64-bit and the 32-bit build, from the build's
+# pointer size in bits (64 or 32):
 #   regsvr32  the regsvr32 of that bitness (the 32-bit one writes the
 #             32-bit registry view, as on 64-bit Windows)
 #   view      the reg.exe option that reads and writes that view
