@@ -44,11 +44,11 @@ echo "== fuzz took $((SECONDS - started)) s"
 
 # The Windows programs share one Wine prefix whose server stays up for the
 # whole run and is shut down however the run ends. A Windows test that fails
-# runs once more (the windows test preset): Wine's client connection to its
-# server has been seen to drop under load ("wine client error: recvmsg:
-# Connection reset by peer"), failing a test that passes on its own; the
-# portable code's own tests run natively and under the sanitizers without
-# repeats.
+# runs up to twice more (the windows test presets): Wine's client connection
+# to its server drops now and then ("wine client error: recvmsg: Connection
+# reset by peer"; up to two tests of 130 in a 32-bit run), failing a test
+# that passes on its own; the portable code's own tests run natively and
+# under the sanitizers without repeats.
 trap 'scripts/wine-session.sh stop; rm -f "$summary"' EXIT
 scripts/wine-session.sh start
 run_preset windows
