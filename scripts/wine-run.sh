@@ -1,25 +1,15 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine, in a prefix of the build tree's own
-# (created on first use). Quiet, no display needed, no desktop integration.
+# (created on first use), through the 64-bit loader (wine.bash says why).
+# Quiet, no display needed, no desktop integration. Stopped after
+# VFK_WINE_TIMEOUT seconds (default 300) with a message naming the program.
 # scripts/test.sh keeps the prefix's wineserver alive during a test run and
 # shuts it down afterwards.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${VFK_WINEPREFIX:-$root/build/windows/wine-prefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
+# shellcheck source=wine.bash
+source "$(dirname "$0")/wine.bash"
 unset DISPLAY
 
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  mkdir -p "$WINEPREFIX"
-  (
-    flock 9
-    if [[ ! -f $WINEPREFIX/system.reg ]]; then
-      wineboot --init >/dev/null 2>&1 || true
-      wineserver -w
-    fi
-  ) 9>"$WINEPREFIX.lock"
-fi
-
-exec wine "$@"
+ensure_prefix
+bounded "$wine_limit" "the Windows program '$*'" "$wine_loader" "$@"

@@ -4,27 +4,31 @@
 # stop:  shuts that wineserver down and removes its socket folder.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${VFK_WINEPREFIX:-$root/build/windows/wine-prefix}
-export WINEDEBUG=-all
+# shellcheck source=wine.bash
+source "$(dirname "$0")/wine.bash"
 
 case ${1:-} in
   start)
-    "$root/scripts/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 || true
-    wineserver -p || true  # 2: one runs already
+    ensure_prefix
+    wine_server -p || true # 2: one runs already
+    # Wine's own processes (services, the desktop) start with the first
+    # program and outlive it: started here, they hold no test's output open
+    # (CTest would wait for them to close it).
+    bounded 120 "cmd /c exit 0 (starting Wine's services in $WINEPREFIX)" \
+      "$wine_loader" cmd /c exit 0 >/dev/null </dev/null || true
     ;;
   stop)
     [[ -d $WINEPREFIX ]] || exit 0
     # The server's socket folder is named after the prefix's device and
     # inode, under /tmp/.wine-<uid> or a /tmp/wine-* folder of its own.
     server=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    wine_server -k 2>/dev/null || true
+    wine_server -w || true
     tmp=${TMPDIR:-/tmp}
     for socket in "$tmp/.wine-$(id -u)/$server" "$tmp"/wine-*/"$server"; do
       [[ -d $socket ]] || continue
       rm -rf "$socket"
-      rmdir "$(dirname "$socket")" 2>/dev/null || true  # only when nothing else is in it
+      rmdir "$(dirname "$socket")" 2>/dev/null || true # only when nothing else is in it
     done
     ;;
   *)

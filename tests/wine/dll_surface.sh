@@ -1,26 +1,43 @@
 #!/usr/bin/env bash
-# What the operating system sees of VfkThumbDll.dll: exactly the four COM
-# server entry points and DllInstall exported, and only Windows system DLLs
-# imported (the C++ runtime, libgcc and winpthread are linked in).
-# Usage: dll_surface.sh DLL OBJDUMP
+# What the operating system sees of VfkThumbDll.dll and vfkthumb.exe,
+# checked without running them: both of the build's architecture, the DLL
+# exporting exactly the four COM server entry points and DllInstall, and
+# both importing KERNEL32.dll and otherwise only Windows system DLLs (the C++
+# runtime, libgcc and winpthread are linked in).
+# Usage: dll_surface.sh DLL PROGRAM OBJDUMP BITS
 set -euo pipefail
 dll=$1
-objdump=$2
+program=$2
+objdump=$3
+case $4 in
+  64) format=pei-x86-64 ;;
+  32) format=pei-i386 ;;
+  *)
+    echo "unknown bitness $4" >&2
+    exit 2
+    ;;
+esac
+
+status=0
+fail() {
+  echo "$*" >&2
+  status=1
+}
 
 exports=$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
   awk '/\[ *[0-9]+\]/ {print $NF}' | sort | tr '\n' ' ')
 want='DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer '
-status=0
-if [[ $exports != "$want" ]]; then
-  echo "exports: '$exports', expected '$want'" >&2
-  status=1
-fi
+[[ $exports == "$want" ]] || fail "$dll exports '$exports', expected '$want'"
 
 system='^(advapi32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|shlwapi|user32|ws2_32)\.dll$'
-while read -r name; do
-  if [[ ! ${name,,} =~ $system ]]; then
-    echo "imports $name, which is not a Windows system DLL" >&2
-    status=1
-  fi
-done < <("$objdump" -p "$dll" | awk '/DLL Name:/ {print $3}')
+for file in "$dll" "$program"; do
+  header=$("$objdump" -f "$file")
+  [[ $header == *"file format $format"* ]] ||
+    fail "$file is not $format: $(grep -o 'file format .*' <<<"$header")"
+  imports=$("$objdump" -p "$file" | awk '/DLL Name:/ {print $3}')
+  grep -qix 'kernel32.dll' <<<"$imports" || fail "$file: no KERNEL32.dll among its imports ($imports)"
+  while read -r name; do
+    [[ -z $name || ${name,,} =~ $system ]] || fail "$file imports $name, which is not a Windows system DLL"
+  done <<<"$imports"
+done
 exit $status
