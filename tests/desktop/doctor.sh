@@ -31,8 +31,11 @@ check() {
 healthy=$work/healthy
 stage_install "$build" "$healthy"
 check "healthy install" 0 '^ok +a 128 x 128 thumbnail of .*sample.vfq' "$healthy"
-if in_desktop_sandbox "$healthy" --tmpfs /tmp -- vfkthumb doctor | grep -q PROBLEM; then
-  echo "FAIL healthy install: a problem reported" >&2
+status=0
+report=$(in_desktop_sandbox "$healthy" --tmpfs /tmp -- vfkthumb doctor) || status=$?
+if ((status != 0)) || grep -qE '^(PROBLEM|unknown) ' <<<"$report"; then
+  echo "FAIL healthy install: status $status, a line that is not ok:" >&2
+  echo "$report" >&2
   failures=$((failures + 1))
 fi
 

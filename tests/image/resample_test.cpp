@@ -186,10 +186,6 @@ void ExpectSameAsReference(const CImage32& source, std::int32_t width, std::int3
   }
 }
 
-TEST(Resample, ComparesTheAvx2PathWhereTheProcessorHasIt) {
-  if (!oxan::Avx2Available()) GTEST_SKIP() << "no AVX2 here: only the baseline path is compared";
-}
-
 TEST(Resample, MatchesThePlainRuleForRandomSizes) {
   std::mt19937 random(20261210);
   std::uniform_int_distribution<std::int32_t> side(1, 300);

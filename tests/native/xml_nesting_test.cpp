@@ -54,31 +54,40 @@ TEST(XmlNestingBound, EqualsTheParsersNestingForOrdinaryDocuments) {
 }
 
 // Texts built to make a scan that misreads the parser count closings that
-// never happen. Each nests 200 elements; the bound may exceed what the
-// parser builds, never fall below it.
+// never happen: a piece repeated 200 times, after each of four prologues
+// (none, a byte-order mark, a declaration, a declaration of Latin-1). The
+// depth the parser builds is stated for each, so that a parse stopping
+// early cannot pass unseen: 200 where it reads through every piece, 1 where
+// it stops at the first (an error, or pieces that are siblings). The bound
+// may exceed that depth, never fall below it.
 TEST(XmlNestingBound, NeverFallsBelowTheParsersNesting) {
-  const std::string pieces[] = {
-      "<a t=\"/>\">",                 // "/>" inside a value
-      "<a t='</a>'>",                 // an end tag inside a value
-      "<a><!--</a>-->",               // inside a comment
-      "<a><![CDATA[</a>]]>",          // inside CDATA
-      "<a>&#x</a>;",                  // swallowed by a character reference
-      "<a>&#</a>;",                   //
-      "<a><!</a>",                    // an unknown tag runs to its ">"
-      "<a><?xml version=\"</a>\"?>",  // inside a declaration's value
-      "<a>\xC3</a>",                  // a UTF-8 lead byte before "<"
-      "<a t=\"\xE2\"</a>\"\">",       // a cut sequence inside a value
-      "<a>\xEF\xBB\xBF</a>",          // a byte-order mark as text
-      "<a \xEF\xBB\xBF t=\"1\">",     // a byte-order mark as whitespace
-      std::string("<a>\xEFo\0", 6),   // a UTF-8 sequence over a zero byte
+  struct Case {
+    std::string piece;
+    std::size_t depths[4];  // after each prologue
+  };
+  const Case cases[] = {
+      {"<a t=\"/>\">", {200, 200, 200, 200}},                 // "/>" inside a value
+      {"<a t='</a>'>", {200, 200, 200, 200}},                 // an end tag inside a value
+      {"<a><!--</a>-->", {200, 200, 200, 200}},               // inside a comment
+      {"<a><![CDATA[</a>]]>", {200, 200, 200, 200}},          // inside CDATA
+      {"<a>&#x</a>;", {1, 1, 1, 1}},                          // a character reference
+      {"<a>&#</a>;", {1, 1, 1, 1}},                           //   that is no number
+      {"<a><!</a>", {200, 200, 200, 200}},                    // an unknown tag runs to ">"
+      {"<a><?xml version=\"</a>\"?>", {200, 200, 200, 200}},  // inside a declaration's value
+      {"<a>\xC3</a>", {1, 200, 200, 1}},                      // a UTF-8 lead byte before "<"
+      {"<a t=\"\xE2\"</a>\"\">", {1, 1, 1, 1}},               // a cut sequence inside a value
+      {"<a>\xEF\xBB\xBF</a>", {1, 1, 1, 1}},                  // a byte-order mark as text
+      {"<a \xEF\xBB\xBF t=\"1\">", {1, 200, 200, 1}},         // a byte-order mark as space
+      {std::string("<a>\xEFo\0", 6), {1, 200, 200, 1}},       // UTF-8 over a zero byte
   };
   const std::string prologues[] = {"", "\xEF\xBB\xBF", "<?xml version=\"1.0\"?>",
                                    "<?xml version=\"1.0\" encoding=\"latin1\"?>"};
-  for (const std::string& prologue : prologues) {
-    for (const std::string& piece : pieces) {
-      const std::string text = prologue + Repeat(piece, 200);
-      SCOPED_TRACE(testing::Message() << "prologue " << prologue.size() << ", piece " << piece);
-      EXPECT_GE(Bound(text), ParsedNesting(text));
+  for (std::size_t p = 0; p < std::size(prologues); ++p) {
+    for (const Case& c : cases) {
+      const std::string text = prologues[p] + Repeat(c.piece, 200);
+      SCOPED_TRACE(testing::Message() << "prologue " << p << ", piece " << c.piece);
+      EXPECT_EQ(ParsedNesting(text), c.depths[p]);
+      EXPECT_GE(Bound(text), c.depths[p]);
     }
   }
 }

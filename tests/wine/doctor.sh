@@ -35,6 +35,16 @@ check() {
     failures=$((failures + 1))
   fi
 }
+# check_healthy WHAT: exit status 0 and every line "ok".
+check_healthy() {
+  local status=0 report
+  report=$("$wine" "$work/install/bin/vfkthumb.exe" doctor | tr -d '\r') || status=$?
+  if ((status != 0)) || grep -qE '^(PROBLEM|unknown) ' <<<"$report"; then
+    echo "FAIL $1: status $status, a line that is not ok:" >&2
+    echo "$report" >&2
+    failures=$((failures + 1))
+  fi
+}
 reg() { "$wine" reg "$@" "$view" >/dev/null 2>&1; }
 # Every key the cases write, removed directly: unregistering stops at the
 # first key it misses.
@@ -56,13 +66,11 @@ register() {
 register
 check "healthy" 0 '^ok +\.vfq: a 128 x 128 thumbnail of .*sample\.vfq came out through COM'
 check "healthy, every line" 0 '^ok +\.vfk: ThreadingModel "Apartment"'
-if "$wine" "$work/install/bin/vfkthumb.exe" doctor | grep -q PROBLEM; then
-  echo "FAIL healthy: a problem reported" >&2
-  failures=$((failures + 1))
-fi
+check_healthy "healthy"
 
 "$wine" "$regsvr32" /s /n /i:user "$dll"
 check "the user's registration wins" 0 "^ok +\.vfk: the shell asks vfkthumb's handler .* entered per user"
+check_healthy "registered per user and machine-wide"
 "$wine" "$regsvr32" /u /s /n /i:user "$dll"
 
 reg delete "HKCR\\.vfq\\shellex\\$handler" /f

@@ -18,3 +18,6 @@ set_bitness() {
       ;;
   esac
 }
+
+# What reg.exe answers for a key that is not there.
+not_found='Unable to find the specified registry key'
