@@ -9,9 +9,14 @@
 namespace oxan {
 namespace {
 
-// Built by static initialisation, when the module loads, and destroyed when
-// it unloads; no block may be used after that.
-memory::Pools processPools;
+// Built by static initialisation, when the module loads, and not destroyed
+// with the other statics: ReleaseBlockAllocator does that where it is safe.
+union ProcessPools {
+  ProcessPools() : pools() {}
+  ~ProcessPools() {}
+  memory::Pools pools;
+} process;
+memory::Pools& processPools = process.pools;
 
 }  // namespace
 
@@ -39,5 +44,7 @@ void BlockFree(void* block, std::uint64_t size) noexcept {
     std::free(block);
   }
 }
+
+void ReleaseBlockAllocator() noexcept { processPools.~Pools(); }
 
 }  // namespace oxan

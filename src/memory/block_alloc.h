@@ -31,4 +31,11 @@ struct BlockSource {
 
 inline constexpr BlockSource kBlockAllocator{&BlockAlloc, &BlockFree};
 
+// Gives the pools' memory back, once, when a library holding them is
+// unloaded and no thread uses their blocks any more; nothing may use the
+// allocator after it. Not at process exit: other threads were stopped
+// wherever they were, perhaps holding one of the pools' locks, and the
+// memory goes back with the process anyway.
+void ReleaseBlockAllocator() noexcept;
+
 }  // namespace oxan

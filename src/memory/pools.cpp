@@ -45,7 +45,7 @@ Pools::ThreadCaches& Pools::CallerCaches() {
   return *caches;
 }
 
-void Pools::ReleaseThreadCaches(void* caches) noexcept {
+void VFK_AT_THREAD_EXIT Pools::ReleaseThreadCaches(void* caches) noexcept {
   auto* owned = static_cast<ThreadCaches*>(caches);
   for (ThreadClassCache& cache : owned->caches) ReleaseChunk(cache.chunk);
   delete owned;

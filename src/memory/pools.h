@@ -78,7 +78,7 @@ class Pools {
   ThreadCaches& CallerCaches();
   ChunkHeader* AcquireChunk(std::uint64_t blockSize);
   ChunkHeader* RescanExhausted(std::uint64_t blockSize, std::size_t exhaustedBefore);
-  static void ReleaseThreadCaches(void* caches) noexcept;
+  static void VFK_AT_THREAD_EXIT ReleaseThreadCaches(void* caches) noexcept;
 
   mutable std::mutex global_;
   std::vector<Region*> regions_;   // owning, in creation order

@@ -12,9 +12,18 @@
 
 namespace platform {
 
+// The calling convention of the end-of-thread function: the system's own
+// callback convention on Windows (stdcall in 32-bit programs), the default
+// elsewhere.
+#if defined(_WIN32)
+#define VFK_AT_THREAD_EXIT __stdcall
+#else
+#define VFK_AT_THREAD_EXIT
+#endif
+
 class ThreadSlot {
  public:
-  using AtThreadExit = void (*)(void* value);
+  using AtThreadExit = void(VFK_AT_THREAD_EXIT*)(void* value);
 
   // Throws std::runtime_error when the system has no slot left.
   explicit ThreadSlot(AtThreadExit atThreadExit);

@@ -8,7 +8,7 @@
 namespace platform {
 
 ThreadSlot::ThreadSlot(AtThreadExit atThreadExit) : key_(0) {
-  const DWORD index = FlsAlloc(reinterpret_cast<PFLS_CALLBACK_FUNCTION>(atThreadExit));
+  const DWORD index = FlsAlloc(atThreadExit);
   if (index == FLS_OUT_OF_INDEXES) throw std::runtime_error("no fiber-local slot left");
   key_ = index;
   allocated_ = true;

@@ -70,38 +70,54 @@ HRESULT RegisterServerClass(HKEY classes, const ServerClass& serverClass,
   return result;
 }
 
-HRESULT UnregisterServerClass(HKEY classes, const ServerClass& serverClass) noexcept {
+// Whether CLSID\{clsid} is still registered under `root`\Software\Classes
+// in either registry view. On 64-bit Windows the 32- and 64-bit DLLs each
+// keep their class in their own view, while the handler keys under the
+// extension are shared; on 32-bit Windows both reads see the one view.
+bool RegisteredInEitherView(HKEY root, const ClassKeys& keys) noexcept {
+  RegistryText name{};
+  if (FAILED(FormatKeyName(name, L"Software\\Classes\\%s", keys.classKey.data()))) return true;
+  for (const REGSAM view : {REGSAM{KEY_WOW64_64KEY}, REGSAM{KEY_WOW64_32KEY}}) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(root, name.data(), 0, REGSAM{KEY_READ} | view, key.Put()) == ERROR_SUCCESS) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Deletes the class, and its handler key unless the other bitness's DLL
+// still has the class registered: the handler key is theirs too.
+HRESULT UnregisterServerClass(HKEY root, HKEY classes, const ServerClass& serverClass) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.classKey.data()));
-  if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
+  if (FAILED(result) || RegisteredInEitherView(root, keys)) return result;
+  result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.handlerKey.data()));
   return result;
 }
 
-// The key the scope's classes live under: HKEY_CLASSES_ROOT itself, or the
-// current user's Software\Classes, opened (created when writing) here.
+// The scope's Software\Classes under HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER,
+// opened (created when writing) here. Never HKEY_CLASSES_ROOT: writes there
+// go to the user's classes wherever the key exists there already.
 class ClassesKey {
  public:
   HRESULT Open(RegistrationScope scope, bool create) noexcept {
-    if (scope == RegistrationScope::kMachine) {
-      key_ = HKEY_CLASSES_ROOT;
-      return S_OK;
-    }
-    constexpr wchar_t kUserClasses[] = L"Software\\Classes";
-    const LONG status =
-        create
-            ? RegCreateKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                              nullptr, owned_.Put(), nullptr)
-            : RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_READ | KEY_WRITE, owned_.Put());
-    key_ = owned_.Get();
+    root_ = scope == RegistrationScope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    constexpr wchar_t kClasses[] = L"Software\\Classes";
+    constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
+    const LONG status = create ? RegCreateKeyExW(root_, kClasses, 0, nullptr, 0, kAccess, nullptr,
+                                                 key_.Put(), nullptr)
+                               : RegOpenKeyExW(root_, kClasses, 0, kAccess, key_.Put());
     return Win32ToHresult(status);
   }
-  HKEY Get() const noexcept { return key_; }
+  HKEY Root() const noexcept { return root_; }
+  HKEY Get() const noexcept { return key_.Get(); }
 
  private:
-  UniqueHKey owned_;
-  HKEY key_ = nullptr;
+  HKEY root_ = nullptr;
+  UniqueHKey key_;
 };
 
 }  // namespace
@@ -127,7 +143,7 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
   ClassesKey classes;
   if (const HRESULT result = classes.Open(scope, false); FAILED(result)) return result;
   for (const ServerClass& serverClass : ServerClasses()) {
-    const HRESULT result = UnregisterServerClass(classes.Get(), serverClass);
+    const HRESULT result = UnregisterServerClass(classes.Root(), classes.Get(), serverClass);
     if (FAILED(result)) return result;
   }
   return S_OK;

@@ -1,7 +1,8 @@
-// Self-registration, machine-wide under HKEY_CLASSES_ROOT or for the current
-// user under HKEY_CURRENT_USER\Software\Classes (no administrator needed;
-// it wins over the machine-wide keys in the shell's merged view). For each
-// class, in the order of ServerClasses():
+// Self-registration, machine-wide under HKEY_LOCAL_MACHINE\Software\Classes
+// or for the current user under HKEY_CURRENT_USER\Software\Classes (no
+// administrator needed; it wins over the machine-wide keys in the shell's
+// merged view, HKEY_CLASSES_ROOT). For each class, in the order of
+// ServerClasses():
 //
 // | key                                         | value            | data                  |
 // |---------------------------------------------|------------------|-----------------------|
@@ -31,6 +32,8 @@ enum class RegistrationScope { kMachine, kUser };
 HRESULT RegisterServer(HMODULE module,
                        RegistrationScope scope = RegistrationScope::kMachine) noexcept;
 
-// Deletes CLSID\{clsid} and {base}\shellex\{...} of each class. A class key
-// that is absent stops it with 0x80070002.
+// Deletes CLSID\{clsid} and {base}\shellex\{...} of each class; the latter
+// only when the class is left in neither registry view (the 32- and 64-bit
+// DLLs share the handler keys on 64-bit Windows). A class key that is absent
+// stops it with 0x80070002.
 HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::kMachine) noexcept;

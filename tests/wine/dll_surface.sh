@@ -3,7 +3,8 @@
 # checked without running them: both of the build's architecture, the DLL
 # exporting exactly the four COM server entry points and DllInstall, and
 # both importing KERNEL32.dll and otherwise only Windows system DLLs (the C++
-# runtime, libgcc and winpthread are linked in).
+# runtime, libgcc and winpthread are linked in); in the 32-bit DLL the
+# thread-exit callback in the system's calling convention.
 # Usage: dll_surface.sh DLL PROGRAM OBJDUMP BITS
 set -euo pipefail
 dll=$1
@@ -40,4 +41,10 @@ for file in "$dll" "$program"; do
     [[ -z $name || ${name,,} =~ $system ]] || fail "$file imports $name, which is not a Windows system DLL"
   done <<<"$imports"
 done
+# The 32-bit DLL's thread-exit callback, which the system calls as
+# stdcall: its decorated name says it pops its argument (@4).
+if [[ $4 == 32 ]]; then
+  callback=$("$objdump" -t "$dll" | grep -o '[^ ]*ReleaseThreadCaches[^ ]*$' || true)
+  [[ $callback == *@4 ]] || fail "$dll: the thread-exit callback '$callback' is not stdcall"
+fi
 exit $status

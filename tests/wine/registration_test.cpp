@@ -47,12 +47,30 @@ void SetDefault(const std::wstring& key, DWORD type, const void* data, DWORD byt
 
 const std::wstring kLongType(230, L'L');  // with the handler path: 277 characters
 
+// This program's own registry view and the other one (on 64-bit Windows the
+// 32- and 64-bit DLLs each register their class in their own).
+constexpr REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+// `root`\Software\Classes in a registry view, opened for reading and writing.
+HKEY OpenClasses(HKEY root, REGSAM view) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_READ | KEY_WRITE | view, nullptr,
+                  &key, nullptr);
+  return key;
+}
+
 void ForgetEverything() {
-  for (const std::wstring& key :
-       {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq"),
-        std::wstring(L"VeskTest.Picture"), std::wstring(L"VeskTest.Raw"), kLongType}) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + key).c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kClasses + key).c_str());
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    for (REGSAM view : {kOwnView, kOtherView}) {
+      HKEY classes = OpenClasses(root, view);
+      for (const std::wstring& key :
+           {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq"),
+            std::wstring(L"VeskTest.Picture"), std::wstring(L"VeskTest.Raw"), kLongType}) {
+        RegDeleteTreeW(classes, key.c_str());
+      }
+      RegCloseKey(classes);
+    }
   }
 }
 
@@ -176,6 +194,84 @@ TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
   }
   EXPECT_EQ(server.Install(FALSE, L"user"), kFileNotFound);
   EXPECT_EQ(ClassesRootString(L".vfk"), type);
+}
+
+// On Windows, writes through HKEY_CLASSES_ROOT land in the user's classes
+// wherever the key exists there (after a per-user install). Wine's
+// HKEY_CLASSES_ROOT is the machine's classes alone, so the test maps it onto
+// the user's classes for this process: machine-wide registration must still
+// write, and unregistration delete, the machine's keys and leave the user's
+// install alone.
+TEST_F(Registration, MachineWideRegistrationWritesTheMachinesKeysBesideAUsersInstall) {
+  const LoadedServer& server = ProcessServer();
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  HKEY userClasses = OpenClasses(HKEY_CURRENT_USER, kOwnView);
+  ASSERT_NE(userClasses, nullptr);
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses), ERROR_SUCCESS);
+  const HRESULT registered = server.Register();
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(registered, S_OK);
+  ExpectRegistered(L".vfk", L".vfq", HKEY_LOCAL_MACHINE, kClasses);
+
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses), ERROR_SUCCESS);
+  const HRESULT unregistered = server.Unregister();
+  ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), ERROR_SUCCESS);
+  RegCloseKey(userClasses);
+  EXPECT_EQ(unregistered, S_OK);
+  EXPECT_FALSE(KeyExists(kClasses + ClassKey(kVfkClass), HKEY_LOCAL_MACHINE));
+  ExpectRegistered(L".vfk", L".vfq", HKEY_CURRENT_USER, kClasses);
+}
+
+// Whether the two views keep `root`'s classes apart. Wine's per-user
+// classes have one view for both bitnesses (Windows keeps CLSID apart there
+// too); then the other bitness's class cannot be told from ours.
+bool ViewsApart(HKEY root) {
+  const std::wstring probe = ClassKey(L"{00000000-0000-0000-0000-0000000000F1}");
+  HKEY other = OpenClasses(root, kOtherView);
+  HKEY key = nullptr;
+  RegCreateKeyExW(other, probe.c_str(), 0, nullptr, 0, KEY_WRITE | kOtherView, nullptr, &key,
+                  nullptr);
+  RegCloseKey(key);
+  const bool apart = !KeyExists(kClasses + probe, root);
+  RegDeleteTreeW(other, probe.c_str());
+  RegCloseKey(other);
+  return apart;
+}
+
+// The DLL of the other bitness has the class registered in its own view
+// (written here directly: this program can load only its own bitness).
+// Unregistering ours must leave the handler keys, which on 64-bit Windows
+// both DLLs share; once the class is in neither view they go. (Wine keeps
+// HKEY_LOCAL_MACHINE\Software\Classes\.vfk apart per view, so there the
+// keys are not shared; the rule is the same.)
+TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
+  const LoadedServer& server = ProcessServer();
+  for (const auto& [root, install] :
+       {std::pair{HKEY_LOCAL_MACHINE, false}, std::pair{HKEY_CURRENT_USER, true}}) {
+    SCOPED_TRACE(install ? "per user" : "machine-wide");
+    ForgetEverything();
+    ASSERT_EQ(install ? server.Install(TRUE, L"user") : server.Register(), S_OK);
+    HKEY other = OpenClasses(root, kOtherView);
+    for (const wchar_t* clsid : {kVfkClass, kTnwClass}) {
+      HKEY key = nullptr;
+      ASSERT_EQ(RegCreateKeyExW(other, ClassKey(clsid).c_str(), 0, nullptr, 0,
+                                KEY_WRITE | kOtherView, nullptr, &key, nullptr),
+                ERROR_SUCCESS);
+      RegCloseKey(key);
+    }
+    ASSERT_EQ(install ? server.Install(FALSE, L"user") : server.Unregister(), S_OK);
+    if (ViewsApart(root)) {
+      EXPECT_FALSE(KeyExists(kClasses + ClassKey(kVfkClass), root));
+      EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfk") + kHandler, root));
+      EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfq") + kHandler, root));
+    }
+    for (const wchar_t* clsid : {kVfkClass, kTnwClass}) RegDeleteTreeW(other, ClassKey(clsid).c_str());
+    RegCloseKey(other);
+    ASSERT_EQ(install ? server.Install(TRUE, L"user") : server.Register(), S_OK);
+    ASSERT_EQ(install ? server.Install(FALSE, L"user") : server.Unregister(), S_OK);
+    EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfk") + kHandler, root));
+    EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfq") + kHandler, root));
+  }
 }
 
 TEST_F(Registration, InstallRefusesAnyOtherCommandLine) {
