@@ -37,6 +37,10 @@ packages=(
   shared-mime-info
   xdg-utils
   libfile-mimeinfo-perl
+  # the Debian package (scripts/package.sh) and its test in a throwaway
+  # system (tests/packaging)
+  lintian
+  debootstrap
   # Windows cross builds (x86-64 and 32-bit x86) and their test runner:
   # 64-bit Wine with its 32-bit half for the 32-bit build
   g++-mingw-w64-x86-64-posix

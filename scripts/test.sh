@@ -4,6 +4,8 @@
 #   linux-asan   AddressSanitizer and UndefinedBehaviorSanitizer
 #   linux-tsan   the threaded tests under ThreadSanitizer
 #   fuzz         the fuzz targets for 60 s each (counted as one test)
+#   packages     scripts/package.sh, then the Debian package installed, used
+#                and purged in a throwaway system (one test)
 #   windows      the x86-64 cross build under Wine
 #   windows-x86  the 32-bit cross build under Wine's 32-bit half; where this
 #                machine cannot execute 32-bit programs (probed once, by
@@ -17,7 +19,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_stages=(linux linux-asan linux-tsan fuzz windows windows-x86 scripts)
+all_stages=(linux linux-asan linux-tsan fuzz packages windows windows-x86 scripts)
 stages=("$@")
 ((${#stages[@]} > 0)) || stages=("${all_stages[@]}")
 for stage in "${stages[@]}"; do
@@ -155,6 +157,15 @@ x86_stage() {
   if build windows-x86 -DVFK_RUN_BUILT_PROGRAMS=OFF; then run_tests windows-x86-built-files; fi
 }
 
+packages_stage() {
+  if scripts/package.sh && bash tests/packaging/debian_package.sh \
+    "$(ls dist/vfkthumb_*_"$(dpkg --print-architecture)".deb)" build/linux; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+}
+
 # The test command itself, run where 32-bit programs seem not to run.
 scripts_stage() {
   if bash tests/scripts/test_command.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
@@ -164,6 +175,7 @@ for stage in linux linux-asan linux-tsan; do
   if wants "$stage"; then timed "$stage" preset_stage "$stage"; fi
 done
 if wants fuzz; then timed fuzz fuzz_stage; fi
+if wants packages; then timed packages packages_stage; fi
 
 # The Windows programs share one Wine prefix whose server stays up for the
 # whole run and is shut down however the run ends.

@@ -4,7 +4,7 @@
 # thumbnailer entry, an entry naming a program that is not there, another
 # thumbnailer entered first for our types, the program outside /usr, no MIME
 # types), each named by its line and a non-zero exit status.
-#   doctor.sh BUILD_DIR
+#   doctor.sh BUILD_DIR   (VFK_SANDBOX_SYSTEM: see sandbox.bash)
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -37,6 +37,12 @@ if ((status != 0)) || grep -qE '^(PROBLEM|unknown) ' <<<"$report"; then
   echo "FAIL healthy install: status $status, a line that is not ok:" >&2
   echo "$report" >&2
   failures=$((failures + 1))
+fi
+
+# An installed system: its healthy install is what there is to check.
+if [[ -n $sandbox_system ]]; then
+  echo "vfkthumb doctor: the install in $sandbox_system, $failures failed"
+  exit $((failures > 0))
 fi
 
 # A fresh copy of the healthy install to break.

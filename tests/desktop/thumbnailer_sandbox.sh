@@ -7,7 +7,7 @@
 # temporary name and the output into a folder bound at /tmp. Every example at
 # 128, 256, 512 and 1024 must give a PNG of that size whose pixels equal
 # vfkthumb's own output and whose text chunks give the stored picture's size.
-#   thumbnailer_sandbox.sh BUILD_DIR
+#   thumbnailer_sandbox.sh BUILD_DIR   (VFK_SANDBOX_SYSTEM: see sandbox.bash)
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -17,13 +17,14 @@ trap 'rm -rf "$work"' EXIT
 # shellcheck source=sandbox.bash
 source "$(dirname "$0")/sandbox.bash"
 stage_install "$build" "$work/usr-local"
-entry=$work/usr-local/share/thumbnailers/vfkthumb.thumbnailer
+share=$(installed_share "$work/usr-local")
+entry=$share/thumbnailers/vfkthumb.thumbnailer
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 [[ -n $exec_line ]] || { echo "no Exec line in $entry" >&2; exit 1; }
 
 # The installed MIME package tells both formats by extension and, for a
 # file without one, by its first bytes.
-mime_type() { XDG_DATA_DIRS=$work/usr-local/share:/usr/share xdg-mime query filetype "$1"; }
+mime_type() { XDG_DATA_DIRS=$share:/usr/share xdg-mime query filetype "$1"; }
 for name in large.vfk large.vfq; do
   want=application/x-${name##*.}
   cp "$build/examples/$name" "$work/no-extension"
