@@ -2,7 +2,7 @@
 # Windows program or DLL (file and product version from the project's
 # version, description, original file name), compiled by the cross
 # toolchain's windres.
-set(VFK_PUBLISHER "vfkthumb developers")
+set(VFK_PUBLISHER "vfkthumb developers" CACHE INTERNAL "Who publishes the programs")
 function(vfk_version_resource target description)
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "SHARED_LIBRARY")

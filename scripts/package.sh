@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
-# Makes the packages in dist/ from the release build (preset linux, built
-# here if needed), with stripped binaries and no debug information:
+# Makes the packages in dist/ from the release builds (presets linux,
+# windows and windows-x86, built here if needed), with stripped binaries and
+# no debug information:
+#   dist/vfkthumb-<version>-setup.exe    the Windows installer (NSIS,
+#       packaging/windows/vfkthumb.nsi): both DLLs, both vfkthumb.exe, the
+#       sample documents. Where this machine cannot execute 32-bit programs,
+#       the same installer is also made with NSIS's 64-bit stub into
+#       build/packaging/ (not shipped), so that it can be tested under Wine.
 #   dist/vfkthumb_<version>_<arch>.deb   /usr/bin/vfkthumb, the thumbnailer
 #       entry, the MIME types (the system's shared-mime-info trigger
 #       compiles them), the sample documents, the manual page, copyright
@@ -47,3 +53,26 @@ deb=dist/vfkthumb_${version}_${arch}.deb
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
 echo "package.sh: $root/$deb"
 lintian --fail-on error "$deb"
+
+# The Windows builds, installed as cmake lays them out, stripped.
+if scripts/can-run-x86.sh 2>/dev/null; then run_x86=ON; else run_x86=OFF; fi
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" >/dev/null
+cmake --preset windows-x86 -DVFK_RUN_BUILT_PROGRAMS=$run_x86 >/dev/null
+cmake --build --preset windows-x86 -j "$(nproc)" >/dev/null
+cmake --install build/windows --prefix "$work/files64" --strip >/dev/null
+cmake --install build/windows-x86 --prefix "$work/files32" --strip >/dev/null
+publisher=$(sed -n 's/^VFK_PUBLISHER:INTERNAL=//p' build/windows/CMakeCache.txt)
+installer() {
+  makensis -V2 -WX -NOCD -DVERSION="$version" -DPUBLISHER="$publisher" -DOUTFILE="$1" \
+    -DFILES64="$work/files64" -DFILES32="$work/files32" -DSTUB="$2" packaging/windows/vfkthumb.nsi
+}
+rm -f dist/vfkthumb-*-setup.exe
+installer "$root/dist/vfkthumb-$version-setup.exe" x86-unicode
+echo "package.sh: $root/dist/vfkthumb-$version-setup.exe"
+mkdir -p build/packaging
+rm -f build/packaging/*.exe
+if [[ $run_x86 == OFF ]]; then
+  installer "$root/build/packaging/vfkthumb-$version-setup-amd64.exe" amd64-unicode
+  echo "package.sh: 32-bit programs cannot run here: for tests, $root/build/packaging/vfkthumb-$version-setup-amd64.exe"
+fi

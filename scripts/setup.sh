@@ -37,9 +37,10 @@ packages=(
   shared-mime-info
   xdg-utils
   libfile-mimeinfo-perl
-  # the Debian package (scripts/package.sh) and its test in a throwaway
-  # system (tests/packaging)
+  # the Debian package and the Windows installer (scripts/package.sh), the
+  # package's test in a throwaway system (tests/packaging)
   lintian
+  nsis
   debootstrap
   # Windows cross builds (x86-64 and 32-bit x86) and their test runner:
   # 64-bit Wine with its 32-bit half for the 32-bit build

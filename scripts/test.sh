@@ -5,7 +5,8 @@
 #   linux-tsan   the threaded tests under ThreadSanitizer
 #   fuzz         the fuzz targets for 60 s each (counted as one test)
 #   packages     scripts/package.sh, then the Debian package installed, used
-#                and purged in a throwaway system (one test)
+#                and purged in a throwaway system, and the Windows installer
+#                under Wine (one test each)
 #   windows      the x86-64 cross build under Wine
 #   windows-x86  the 32-bit cross build under Wine's 32-bit half; where this
 #                machine cannot execute 32-bit programs (probed once, by
@@ -47,7 +48,7 @@ cleanup() {
 trap cleanup EXIT
 
 x86_reason=
-if wants windows-x86; then
+if wants windows-x86 || wants packages; then
   x86_reason=$(scripts/can-run-x86.sh 2>&1) || x86_reason=${x86_reason:-the probe failed}
   if [[ -n $x86_reason ]]; then
     echo "== 32-bit x86 programs cannot run here: $x86_reason"
@@ -157,9 +158,24 @@ x86_stage() {
   if build windows-x86 -DVFK_RUN_BUILT_PROGRAMS=OFF; then run_tests windows-x86-built-files; fi
 }
 
+# Each package's test counts as one test. Where 32-bit programs cannot
+# run, the installer is tested as the copy made with the 64-bit stub.
 packages_stage() {
-  if scripts/package.sh && bash tests/packaging/debian_package.sh \
-    "$(ls dist/vfkthumb_*_"$(dpkg --print-architecture)".deb)" build/linux; then
+  if ! scripts/package.sh; then
+    failed=$((failed + 1))
+    return
+  fi
+  local version installer
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/linux/CMakeCache.txt)
+  installer=dist/vfkthumb-$version-setup.exe
+  if [[ -n $x86_reason ]]; then installer=build/packaging/vfkthumb-$version-setup-amd64.exe; fi
+  if bash tests/packaging/debian_package.sh \
+    "dist/vfkthumb_${version}_$(dpkg --print-architecture).deb" build/linux; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+  if bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux "$version"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))

@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+
+#include <cwchar>
 // strsafe.h last: it marks the unbounded string functions deprecated.
 #define STRSAFE_NO_DEPRECATE
 #include <strsafe.h>
@@ -86,8 +88,24 @@ bool RegisteredInEitherView(HKEY root, const ClassKeys& keys) noexcept {
   return false;
 }
 
+// Deletes `classes`\`name` when it holds neither values nor subkeys:
+// registration created it on the way to the handler key.
+void DeleteIfEmpty(HKEY classes, const wchar_t* name) noexcept {
+  UniqueHKey key;
+  if (RegOpenKeyExW(classes, name, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+      subkeys == 0 && values == 0) {
+    key.Reset();
+    RegDeleteKeyW(classes, name);
+  }
+}
+
 // Deletes the class, and its handler key unless the other bitness's DLL
-// still has the class registered: the handler key is theirs too.
+// still has the class registered: the handler key is theirs too. Then
+// {base}\shellex and {base} go too where nothing else is left in them.
 HRESULT UnregisterServerClass(HKEY root, HKEY classes, const ServerClass& serverClass) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
@@ -95,6 +113,13 @@ HRESULT UnregisterServerClass(HKEY root, HKEY classes, const ServerClass& server
   if (FAILED(result) || RegisteredInEitherView(root, keys)) return result;
   result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.handlerKey.data()));
+  if (SUCCEEDED(result)) {
+    // handlerKey is {base}\shellex\{...}: cut it back one level at a time.
+    for (int level = 0; level < 2; ++level) {
+      *std::wcsrchr(keys.handlerKey.data(), L'\\') = L'\0';
+      DeleteIfEmpty(classes, keys.handlerKey.data());
+    }
+  }
   return result;
 }
 

@@ -15,6 +15,9 @@
 //       The extension's class names PATH as its InprocServer32 and is
 //       loaded from there (with --path-only, only the path is compared:
 //       Wine's COM does not see classes registered for one user).
+//   shell_client hold DLL
+//       Loads DLL and keeps it loaded until standard input ends (as the
+//       shell's thumbnail process keeps a handler); prints "loaded".
 //
 // Exit status 0: all done; 1: some document got no thumbnail (S_FALSE);
 // 2: anything else, with one line on stderr.
@@ -258,6 +261,20 @@ int Server(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// Holds the DLL loaded, as the shell's thumbnail process does, until
+// standard input ends; prints "loaded" once it is.
+int Hold(const std::vector<std::wstring>& args) {
+  if (args.size() != 1) throw ClientError("usage: hold DLL");
+  HMODULE module = LoadLibraryW(args[0].c_str());
+  if (!module) throw ClientError("LoadLibrary failed: " + std::to_string(GetLastError()));
+  std::printf("loaded\n");
+  std::fflush(stdout);
+  while (std::getchar() != EOF) {
+  }
+  FreeLibrary(module);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -272,8 +289,9 @@ int main() {
       if (all[1] == L"thumbnails") return Thumbnails(args);
       if (all[1] == L"apartments") return Apartments(args);
       if (all[1] == L"server") return Server(args);
+      if (all[1] == L"hold") return Hold(args);
     }
-    throw ClientError("usage: shell_client thumbnails|apartments|server ...");
+    throw ClientError("usage: shell_client thumbnails|apartments|server|hold ...");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "shell_client: %s\n", error.what());
     return 2;

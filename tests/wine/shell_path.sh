@@ -75,25 +75,8 @@ for extension in .vfk .vfq; do
 done
 
 documents=("$linux"/examples/*.vfk "$linux"/examples/*.vfq)
-windows_documents=()
-for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
-expect_status 0 "thumbnails of the examples" client thumbnails "$(windows_name "$work/out")" \
-  "$(IFS=,; echo "${sides[*]}")" "${windows_documents[@]}"
-
-for document in "${documents[@]}"; do
-  name=$(basename "$document")
-  for side in "${sides[@]}"; do
-    expected=$work/expected/$name.$side.bmp
-    "$linux/vfkthumb" --size "$side" "$document" "$expected"
-    offset=$(od -An -tu4 -j10 -N4 "$expected" | tr -d ' ')
-    got=$work/out/$name.$side.rows
-    if [[ ! -f $got ]]; then
-      fail "$name at $side: no bitmap"
-    elif ! tail -c +$((offset + 1)) "$expected" | cmp -s - "$got"; then
-      fail "$name at $side: the bitmap differs from vfkthumb's"
-    fi
-  done
-done
+check_thumbnails "$wine" "$windows/shell_client.exe" "$linux" "$work" "$(IFS=,; echo "${sides[*]}")" \
+  "${documents[@]}" || fail "thumbnails of the examples"
 
 head -c 300 "$linux/examples/large.vfk" >"$work/damaged.vfk"
 expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out")" 96 \

@@ -21,3 +21,37 @@ set_bitness() {
 
 # What reg.exe answers for a key that is not there.
 not_found='Unable to find the specified registry key'
+
+# check_thumbnails WINE CLIENT LINUX_BUILD WORK SIDES DOCUMENT...: the
+# shell's path (CLIENT, shell_client.exe, run by WINE) thumbnails every
+# DOCUMENT at each of SIDES (comma-separated), each bitmap byte for byte
+# equal to the Linux vfkthumb's BMP pixels. One line on stderr per
+# difference; status 1 when there is any.
+check_thumbnails() {
+  local wine=$1 client=$2 linux=$3 work=$4 sides=$5
+  shift 5
+  local documents=("$@") windows_documents=() document side name expected got offset status=0
+  mkdir -p "$work/out" "$work/expected"
+  for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
+  if ! "$wine" "$client" thumbnails "$(windows_name "$work/out")" "$sides" "${windows_documents[@]}"; then
+    echo "FAIL: the thumbnails of ${documents[*]}" >&2
+    status=1
+  fi
+  for document in "${documents[@]}"; do
+    name=$(basename "$document")
+    for side in ${sides//,/ }; do
+      expected=$work/expected/$name.$side.bmp
+      "$linux/vfkthumb" --size "$side" "$document" "$expected"
+      offset=$(od -An -tu4 -j10 -N4 "$expected" | tr -d ' ')
+      got=$work/out/$name.$side.rows
+      if [[ ! -f $got ]]; then
+        echo "FAIL: $name at $side: no bitmap" >&2
+        status=1
+      elif ! tail -c +$((offset + 1)) "$expected" | cmp -s - "$got"; then
+        echo "FAIL: $name at $side: the bitmap differs from vfkthumb's" >&2
+        status=1
+      fi
+    done
+  done
+  return $status
+}
