@@ -15,6 +15,9 @@
 //       The extension's class names PATH as its InprocServer32 and is
 //       loaded from there (with --path-only, only the path is compared:
 //       Wine's COM does not see classes registered for one user).
+//   shell_client exit-busy THREADS MS DOCUMENT
+//       Ends the process after MS milliseconds while THREADS threads ask
+//       for thumbnails of DOCUMENT without pause; exit status 7.
 //   shell_client hold DLL
 //       Loads DLL and keeps it loaded until standard input ends (as the
 //       shell's thumbnail process keeps a handler); prints "loaded".
@@ -261,6 +264,27 @@ int Server(const std::vector<std::wstring>& args) {
   return 0;
 }
 
+// Ends the process (ExitProcess, status 7) after MS milliseconds while
+// THREADS threads request thumbnails of DOCUMENT at the allocator's pooled
+// sides without pause: the library is detached with its threads stopped
+// wherever they were.
+int ExitBusy(const std::vector<std::wstring>& args) {
+  if (args.size() != 3) throw ClientError("usage: exit-busy THREADS MS DOCUMENT");
+  const unsigned long count = std::wcstoul(args[0].c_str(), nullptr, 10);
+  const unsigned long milliseconds = std::wcstoul(args[1].c_str(), nullptr, 10);
+  std::latch started(static_cast<std::ptrdiff_t>(count));
+  for (unsigned long i = 0; i < count; ++i) {
+    std::thread([&, i] {
+      Apartment apartment;
+      started.count_down();
+      for (UINT round = 0;; ++round) Request(args[2], (round + i) % 2 == 0 ? 64 : 128);
+    }).detach();
+  }
+  started.wait();
+  Sleep(milliseconds);
+  ExitProcess(7);
+}
+
 // Holds the DLL loaded, as the shell's thumbnail process does, until
 // standard input ends; prints "loaded" once it is.
 int Hold(const std::vector<std::wstring>& args) {
@@ -290,8 +314,9 @@ int main() {
       if (all[1] == L"apartments") return Apartments(args);
       if (all[1] == L"server") return Server(args);
       if (all[1] == L"hold") return Hold(args);
+      if (all[1] == L"exit-busy") return ExitBusy(args);
     }
-    throw ClientError("usage: shell_client thumbnails|apartments|server|hold ...");
+    throw ClientError("usage: shell_client thumbnails|apartments|server|hold|exit-busy ...");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "shell_client: %s\n", error.what());
     return 2;

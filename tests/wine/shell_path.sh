@@ -8,7 +8,8 @@
 #   document without a thumbnail, every document that ever broke a loader
 #   (the fault documents of the linux build, tests/regressions/found/
 #   documents), one
-#   request from several apartments at once, then regsvr32 /u (twice: the
+#   request from several apartments at once, the process ending while
+#   threads ask for thumbnails, then regsvr32 /u (twice: the
 #   second fails) and no key left; then regsvr32 /n /i:user for one user
 #   (the user's keys only, removed with /u /n /i:user, twice). The 32-bit
 #   build is registered with the 32-bit regsvr32, into the 32-bit view.
@@ -106,6 +107,13 @@ done
 
 expect_status 0 "several apartments at once" client apartments 4 256 \
   "$(windows_name "$linux/examples/landscape.vfq")"
+
+# The process ends while its threads are inside the library: the library
+# is detached at process exit without waiting on anything they held.
+for milliseconds in 5 23 41 60 97; do
+  expect_status 7 "process exit while busy ($milliseconds ms)" client exit-busy 4 "$milliseconds" \
+    "$(windows_name "$linux/examples/large.vfk")"
+done
 
 expect_status 0 "regsvr32 /u" "$wine" "$regsvr32" /u /s "$dll"
 key_absent 'HKCR\CLSID\{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
