@@ -74,5 +74,6 @@ mkdir -p build/packaging
 rm -f build/packaging/*.exe
 if [[ $run_x86 == OFF ]]; then
   installer "$root/build/packaging/vfkthumb-$version-setup-amd64.exe" amd64-unicode
-  echo "package.sh: 32-bit programs cannot run here: for tests, $root/build/packaging/vfkthumb-$version-setup-amd64.exe"
+  echo "package.sh: 32-bit programs cannot run here; for tests:" \
+    "$root/build/packaging/vfkthumb-$version-setup-amd64.exe"
 fi

@@ -175,7 +175,8 @@ packages_stage() {
   else
     failed=$((failed + 1))
   fi
-  if bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux "$version"; then
+  if bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux \
+    "$version"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))
@@ -184,7 +185,11 @@ packages_stage() {
 
 # The test command itself, run where 32-bit programs seem not to run.
 scripts_stage() {
-  if bash tests/scripts/test_command.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  if bash tests/scripts/test_command.sh; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
 }
 
 for stage in linux linux-asan linux-tsan; do

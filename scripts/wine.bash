@@ -39,7 +39,8 @@ wine_server() {
 # registry.
 prefix_ready() {
   [[ -d $WINEPREFIX/drive_c/windows/system32 ]] &&
-    grep -qF '[Software\\Microsoft\\Windows NT\\CurrentVersion]' "$WINEPREFIX/system.reg" 2>/dev/null
+    grep -qF '[Software\\Microsoft\\Windows NT\\CurrentVersion]' \
+      "$WINEPREFIX/system.reg" 2>/dev/null
 }
 
 # Creates the prefix unless it is ready (one creator at a time); a half-made

@@ -3,9 +3,10 @@
 # here (debootstrap, minimal, from the archive this machine's apt uses, with
 # the package's dependencies and what a desktop has: shared-mime-info,
 # xdg-utils; never this machine's own /usr): dpkg installs it and the
-# shared-mime-info trigger compiles its MIME types; the sandboxed thumbnailer test and vfkthumb doctor pass against the
-# installed files, the sandbox seeing that system's /usr; dpkg --purge
-# leaves none of the package's files, nor its compiled MIME types.
+# shared-mime-info trigger compiles its MIME types; the sandboxed thumbnailer
+# test and vfkthumb doctor pass against the installed files, the sandbox
+# seeing that system's /usr; dpkg --purge leaves none of the package's
+# files, nor its compiled MIME types.
 #   debian_package.sh DEB LINUX_BUILD
 set -euo pipefail
 deb=$(realpath "$1")
@@ -25,7 +26,8 @@ mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/de
 [[ -n $mirror ]] || mirror=$(awk '$1 == "deb" {print $2; exit}' /etc/apt/sources.list)
 suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
 depends=$(dpkg-deb -f "$deb" Depends | sed -e 's/([^)]*)//g' -e 's/[ ,]\+/,/g' -e 's/,$//')
-if ! timeout 900 debootstrap --variant=minbase --include="$depends,shared-mime-info,xdg-utils,libfile-mimeinfo-perl" "$suite" \
+desktop_packages=shared-mime-info,xdg-utils,libfile-mimeinfo-perl
+if ! timeout 900 debootstrap --variant=minbase --include="$depends,$desktop_packages" "$suite" \
   "$system" "$mirror" >"$system.log" 2>&1; then
   tail -n 20 "$system.log" >&2
   rm -f "$system.log"
@@ -41,7 +43,8 @@ chroot "$system" dpkg -i /tmp/package.deb || fail "dpkg -i"
 
 VFK_SANDBOX_SYSTEM=$system bash "$desktop/thumbnailer_sandbox.sh" "$build" ||
   fail "the sandboxed thumbnailer on the installed package"
-VFK_SANDBOX_SYSTEM=$system bash "$desktop/doctor.sh" "$build" || fail "vfkthumb doctor on the installed package"
+VFK_SANDBOX_SYSTEM=$system bash "$desktop/doctor.sh" "$build" ||
+  fail "vfkthumb doctor on the installed package"
 
 chroot "$system" dpkg --purge vfkthumb || fail "dpkg --purge"
 while read -r file; do

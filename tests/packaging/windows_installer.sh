@@ -2,7 +2,10 @@
 # The Windows installer under Wine, run as users run it, each scope in a
 # fresh prefix:
 #   per user, silent: files, the per-user keys, the "Installed apps" entry,
-#     the handler's path as the shell finds it, vfkthumb.exe doctor; run
+#     the handler's path as the shell finds it, every example thumbnailed
+#     from it byte for byte as the Linux vfkthumb does it (made from the DLL
+#     the class names: Wine's COM does not see one user's classes),
+#     vfkthumb.exe doctor; run
 #     twice (one entry, one folder); upgraded while another process holds
 #     the DLL (moved aside, removed at the next restart) and uninstalled
 #     while it is held;
@@ -127,7 +130,9 @@ check_install() {
     share/vfkthumb/sample.vfk share/vfkthumb/sample.vfq uninstall.exe; do
     [[ -f $dir/$file ]] || fail "$scope: no $file in $dir"
   done
-  if ! $x86 && [[ -e $dir/bin-x86 ]]; then fail "$scope: 32-bit files where Windows has no 32-bit half"; fi
+  if ! $x86 && [[ -e $dir/bin-x86 ]]; then
+    fail "$scope: 32-bit files where Windows has no 32-bit half"
+  fi
 
   local classes="$hive\\Software\\Classes" dll
   dll=$(c_name "$dir/bin/VfkThumbDll.dll")
@@ -191,6 +196,8 @@ for extension in .vfk .vfq; do
   "$wine" "$client" server "$extension" "$(c_name "$dir/bin/VfkThumbDll.dll")" --path-only ||
     fail "per user: the shell's path to the $extension handler"
 done
+check_thumbnails "$wine" "$client" inproc-server "$linux" "$work/user-thumbnails" 16,256 \
+  "$linux"/examples/*.vfk "$linux"/examples/*.vfq || fail "per user: thumbnails"
 
 run "$installer" /S || fail "per user: the installer run again failed"
 check_install "$dir" CurrentUser
@@ -205,8 +212,10 @@ read -r -t 60 loaded <&"${HOLD[0]}" || true
 "$wine" "$installer" /S || fail "per user: the upgrade while the DLL is held failed"
 check_install "$dir" CurrentUser
 pending=$(value 'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations)
-[[ $pending == *'\bin\ns'*.tmp* ]] || fail "the held DLL is not removed at the next restart: '$pending'"
-"$wine" "$dir/uninstall.exe" /S "_?=$(c_name "$dir")" || fail "per user: uninstall while the DLL is held"
+[[ $pending == *'\bin\ns'*.tmp* ]] ||
+  fail "the held DLL is not removed at the next restart: '$pending'"
+"$wine" "$dir/uninstall.exe" /S "_?=$(c_name "$dir")" ||
+  fail "per user: uninstall while the DLL is held"
 [[ -z $(value "HKCU\\Software\\Classes\\CLSID\\$vfk_class\\InprocServer32") ]] ||
   fail "per user: the class is still registered after uninstall"
 exec {HOLD[1]}>&-
@@ -228,7 +237,7 @@ snapshot "$work/before.reg"
 cp "$installer" "$VFK_WINEPREFIX/drive_c/setup.exe"
 run cmd /c "C:\setup.exe /S /AllUsers /D=$(c_name "$dir")" || fail "all users: the installer failed"
 check_install "$dir" AllUsers
-check_thumbnails "$wine" "$client" "$linux" "$work/thumbnails" 16,256 \
+check_thumbnails "$wine" "$client" com "$linux" "$work/thumbnails" 16,256 \
   "$linux"/examples/*.vfk "$linux"/examples/*.vfq || fail "all users: thumbnails through COM"
 
 # One user installs and uninstalls beside the machine-wide install.

@@ -39,14 +39,16 @@ for file in "$dll" "$program"; do
   [[ $header == *"file format $format"* ]] ||
     fail "$file is not $format: $(grep -o 'file format .*' <<<"$header")"
   imports=$("$objdump" -p "$file" | awk '/DLL Name:/ {print $3}')
-  grep -qix 'kernel32.dll' <<<"$imports" || fail "$file: no KERNEL32.dll among its imports ($imports)"
+  grep -qix 'kernel32.dll' <<<"$imports" ||
+    fail "$file: no KERNEL32.dll among its imports ($imports)"
   resources=$("$windres" -i "$file" -O rc 2>&1 || true)
   for value in "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
     "\"OriginalFilename\", \"$(basename "$file")\""; do
     grep -qF "VALUE $value" <<<"$resources" || fail "$file: no version resource value $value"
   done
   while read -r name; do
-    [[ -z $name || ${name,,} =~ $system ]] || fail "$file imports $name, which is not a Windows system DLL"
+    [[ -z $name || ${name,,} =~ $system ]] ||
+      fail "$file imports $name, which is not a Windows system DLL"
   done <<<"$imports"
 done
 # The 32-bit DLL's thread-exit callback, which the system calls as

@@ -5,10 +5,12 @@
 // there), creates it in-process from a single-threaded apartment, hands it a
 // stream on the file, asks for the bitmap and reads it back through GDI.
 //
-//   shell_client thumbnails OUTDIR SIDES DOCUMENT...
+//   shell_client thumbnails [--inproc-server] OUTDIR SIDES DOCUMENT...
 //       SIDES is a comma-separated list of edge lengths. Writes
 //       OUTDIR\<document file name>.<side>.rows: the bitmap's rows as
-//       GetDIBits reads them, bottom row first.
+//       GetDIBits reads them, bottom row first. With --inproc-server the
+//       handler is made from the DLL its class names, as COM would, for
+//       classes registered for one user (which Wine's COM does not see).
 //   shell_client apartments THREADS SIDE DOCUMENT
 //       The same request from THREADS apartments at once; all must agree.
 //   shell_client server EXTENSION PATH [--path-only]
@@ -132,13 +134,40 @@ std::vector<std::uint8_t> ReadBottomUp(HBITMAP bitmap, UINT cx) {
   return rows;
 }
 
+// The class created as COM creates an in-process server, without COM: the
+// DLL its InprocServer32 names (the user's classes over the machine's),
+// DllGetClassObject, the factory. For classes registered for one user,
+// which Wine's COM does not see. The DLL stays loaded, as COM keeps it.
+HRESULT CreateFromInprocServer(const CLSID& clsid, REFIID riid, void** object) {
+  wchar_t clsidText[64];
+  StringFromGUID2(clsid, clsidText, 64);
+  const std::optional<std::wstring> path =
+      MergedClassesString(std::wstring(L"CLSID\\") + clsidText + L"\\InprocServer32");
+  if (!path) return REGDB_E_CLASSNOTREG;
+  HMODULE module = LoadLibraryW(path->c_str());
+  if (!module) return HRESULT_FROM_WIN32(GetLastError());
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  const auto get = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  if (!get) return CO_E_ERRORINDLL;
+  ComRef<IClassFactory> factory;
+  const HRESULT result = get(clsid, IID_IClassFactory, factory.PutVoid());
+  if (FAILED(result)) return result;
+  return factory->CreateInstance(nullptr, riid, object);
+}
+
+// How handlers are created: through COM, or from their InprocServer32.
+bool fromInprocServer = false;
+
 // One whole request, as the shell makes it. The calling thread is in a
 // single-threaded apartment.
 Thumbnail Request(const std::wstring& document, UINT cx) {
   ComRef<IInitializeWithStream> init;
-  Check(CoCreateInstance(HandlerClass(ExtensionOf(document)), nullptr, CLSCTX_INPROC_SERVER,
-                         IID_IInitializeWithStream, init.PutVoid()),
-        "CoCreateInstance");
+  const CLSID clsid = HandlerClass(ExtensionOf(document));
+  Check(fromInprocServer ? CreateFromInprocServer(clsid, IID_IInitializeWithStream, init.PutVoid())
+                         : CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IInitializeWithStream, init.PutVoid()),
+        "creating the handler");
   ComRef<IStream> stream;
   Check(SHCreateStreamOnFileEx(document.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
                                FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put()),
@@ -181,8 +210,14 @@ UINT Side(const std::wstring& text) {
   return static_cast<UINT>(side);
 }
 
-int Thumbnails(const std::vector<std::wstring>& args) {
-  if (args.size() < 3) throw ClientError("usage: thumbnails OUTDIR SIDES DOCUMENT...");
+int Thumbnails(std::vector<std::wstring> args) {
+  if (!args.empty() && args[0] == L"--inproc-server") {
+    fromInprocServer = true;
+    args.erase(args.begin());
+  }
+  if (args.size() < 3) {
+    throw ClientError("usage: thumbnails [--inproc-server] OUTDIR SIDES DOCUMENT...");
+  }
   std::vector<UINT> sides;
   for (std::size_t at = 0; at <= args[1].size();) {
     const std::size_t comma = std::min(args[1].find(L',', at), args[1].size());

@@ -76,8 +76,8 @@ for extension in .vfk .vfq; do
 done
 
 documents=("$linux"/examples/*.vfk "$linux"/examples/*.vfq)
-check_thumbnails "$wine" "$windows/shell_client.exe" "$linux" "$work" "$(IFS=,; echo "${sides[*]}")" \
-  "${documents[@]}" || fail "thumbnails of the examples"
+check_thumbnails "$wine" "$windows/shell_client.exe" com "$linux" "$work" \
+  "$(IFS=,; echo "${sides[*]}")" "${documents[@]}" || fail "thumbnails of the examples"
 
 head -c 300 "$linux/examples/large.vfk" >"$work/damaged.vfk"
 expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out")" 96 \

@@ -22,18 +22,23 @@ set_bitness() {
 # What reg.exe answers for a key that is not there.
 not_found='Unable to find the specified registry key'
 
-# check_thumbnails WINE CLIENT LINUX_BUILD WORK SIDES DOCUMENT...: the
+# check_thumbnails WINE CLIENT HOW LINUX_BUILD WORK SIDES DOCUMENT...: the
 # shell's path (CLIENT, shell_client.exe, run by WINE) thumbnails every
 # DOCUMENT at each of SIDES (comma-separated), each bitmap byte for byte
-# equal to the Linux vfkthumb's BMP pixels. One line on stderr per
-# difference; status 1 when there is any.
+# equal to the Linux vfkthumb's BMP pixels. HOW: "com" creates the handlers
+# through COM, "inproc-server" from the DLL their class names (classes
+# registered for one user). One line on stderr per difference; status 1
+# when there is any.
 check_thumbnails() {
-  local wine=$1 client=$2 linux=$3 work=$4 sides=$5
-  shift 5
+  local wine=$1 client=$2 how=$3 linux=$4 work=$5 sides=$6
+  shift 6
   local documents=("$@") windows_documents=() document side name expected got offset status=0
+  local options=()
+  if [[ $how == inproc-server ]]; then options=(--inproc-server); fi
   mkdir -p "$work/out" "$work/expected"
   for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
-  if ! "$wine" "$client" thumbnails "$(windows_name "$work/out")" "$sides" "${windows_documents[@]}"; then
+  if ! "$wine" "$client" thumbnails "${options[@]}" "$(windows_name "$work/out")" "$sides" \
+    "${windows_documents[@]}"; then
     echo "FAIL: the thumbnails of ${documents[*]}" >&2
     status=1
   fi
