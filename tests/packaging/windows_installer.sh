@@ -13,9 +13,9 @@
 #     same machine-wide, every example thumbnailed through the shell's path
 #     byte for byte as the Linux vfkthumb does it, doctor healthy; a per-user
 #     install and uninstall beside it leave the machine-wide one intact;
-#   each uninstall leaves HKEY_CURRENT_USER\Software and
-#   HKEY_LOCAL_MACHINE\Software (both views) as they were before the
-#   install, and no folder.
+#   the installer's version resource; each uninstall leaves
+#   HKEY_CURRENT_USER\Software and HKEY_LOCAL_MACHINE\Software (both views)
+#   as they were before the install, and no folder.
 # The 32-bit files are installed and checked where this machine can execute
 # 32-bit programs (Wine's 32-bit half); elsewhere Windows' 32-bit half is
 # missing from the prefix and the installer leaves them out, as on Windows
@@ -184,6 +184,13 @@ check_removed() {
     fail "the registry differs after uninstall: $(diff "$before" "$work/after.reg" | head -20)"
   fi
 }
+
+# The installer's own version resource.
+resources=$(x86_64-w64-mingw32-windres -i "$installer" -O rc 2>&1 || true)
+for field in FileVersion ProductVersion; do
+  grep -qF "VALUE \"$field\", \"$version\"" <<<"$resources" ||
+    fail "the installer's $field is not $version"
+done
 
 # --- per user -----------------------------------------------------------
 fresh_prefix user
