@@ -143,9 +143,12 @@ timed() {
 
 preset_stage() { if build "$1"; then run_tests "$1"; fi; }
 
-fuzz_stage() {
-  if scripts/fuzz.sh 60; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+# counted COMMAND...: a command that is one test, passed or failed.
+counted() {
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
+
+fuzz_stage() { counted scripts/fuzz.sh 60; }
 
 x86_stage() {
   if [[ -z $x86_reason ]]; then
@@ -169,28 +172,14 @@ packages_stage() {
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/linux/CMakeCache.txt)
   installer=dist/vfkthumb-$version-setup.exe
   if [[ -n $x86_reason ]]; then installer=build/packaging/vfkthumb-$version-setup-amd64.exe; fi
-  if bash tests/packaging/debian_package.sh \
-    "dist/vfkthumb_${version}_$(dpkg --print-architecture).deb" build/linux; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-  fi
-  if bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux \
-    "$version"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-  fi
+  counted bash tests/packaging/debian_package.sh \
+    "dist/vfkthumb_${version}_$(dpkg --print-architecture).deb" build/linux
+  counted bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux \
+    "$version"
 }
 
 # The test command itself, run where 32-bit programs seem not to run.
-scripts_stage() {
-  if bash tests/scripts/test_command.sh; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-  fi
-}
+scripts_stage() { counted bash tests/scripts/test_command.sh; }
 
 for stage in linux linux-asan linux-tsan; do
   if wants "$stage"; then timed "$stage" preset_stage "$stage"; fi

@@ -37,10 +37,9 @@ mkdir -p "$work"
 if "$root/scripts/can-run-x86.sh" 2>/dev/null; then x86=true; else x86=false; fi
 export LC_ALL=C.UTF-8 # file names with non-ASCII letters, to and from Wine
 
-failures=0
+# Failures are kept in a file: some are found inside command substitutions.
 fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
+  echo "FAIL: $*" | tee -a "$work/failures" >&2
 }
 
 # A prefix of its own for each scope, removed at the end, with the keys
@@ -71,24 +70,33 @@ run() {
   return $status
 }
 
+# exported KEY VIEW: reg.exe's export of KEY, as UTF-8 text with LF lines;
+# status 1 when the key is not there. Any other failure of reg.exe is
+# reported, and counted as a failure of the test.
+exported() {
+  local part=$work/export.reg answer status=0
+  answer=$("$wine" reg export "$1" "$(windows_name "$part")" /y "$2" 2>&1) || status=$?
+  if ((status != 0)); then
+    [[ $answer == *"$not_found"* ]] || fail "reg export $1 $2 (status $status): $answer"
+    return 1
+  fi
+  iconv -f UTF-16LE -t UTF-8 "$part" | tr -d '\r'
+}
+
 # The trees an uninstall must leave as it found them.
 snapshot() {
-  local key part
+  local key
   : >"$1"
-  for key in 'HKCU\Software' 'HKLM\Software'; do
-    part=$work/export.reg
-    "$wine" reg export "$key" "$(windows_name "$part")" /y /reg:64 >/dev/null
-    iconv -f UTF-16LE -t UTF-8 "$part" | tr -d '\r' >>"$1"
-  done
+  for key in 'HKCU\Software' 'HKLM\Software'; do exported "$key" /reg:64 >>"$1"; done
 }
 
 # A value's data (NAME empty: the default value), read from reg.exe's
 # export, which keeps every character: strings as they are, numbers as 0x…,
 # lists of strings joined by "|".
 value() {
-  local key=$1 name=${2:-} view=${3:-/reg:64} part=$work/value.reg
-  "$wine" reg export "$key" "$(windows_name "$part")" /y "$view" >/dev/null 2>&1 || return 0
-  iconv -f UTF-16LE -t UTF-8 "$part" | tr -d '\r' | python3 -c '
+  local key=$1 name=${2:-} view=${3:-/reg:64} text
+  text=$(exported "$key" "$view") || return 0
+  python3 -c '
 import re, sys
 name, key = sys.argv[1], sys.argv[2]
 lines = re.sub(r"\\\n\s*", "", sys.stdin.read()).split("\n")
@@ -106,7 +114,8 @@ for line in lines:
             print(text.replace("\0", "|"))
         else:
             print(re.sub(r"\\(.)", r"\1", data[1:-1]))
-' "$name" "$(sed -e 's/^HKLM/HKEY_LOCAL_MACHINE/' -e 's/^HKCU/HKEY_CURRENT_USER/' <<<"$key")"
+' "$name" "$(sed -e 's/^HKLM/HKEY_LOCAL_MACHINE/' -e 's/^HKCU/HKEY_CURRENT_USER/' <<<"$key")" \
+    <<<"$text"
 }
 expect_value() {
   local want=$1 got
@@ -257,6 +266,8 @@ run "$dir/uninstall.exe" /S /AllUsers || fail "all users: uninstall"
 [[ ! -e $userdir ]] || fail "per user beside all users: $userdir is left"
 check_removed "$dir" "$work/before.reg"
 
+failures=0
+if [[ -f $work/failures ]]; then failures=$(wc -l <"$work/failures"); fi
 if ((failures > 0)); then
   echo "windows_installer: $failures failures" >&2
   exit 1
