@@ -12,58 +12,16 @@
 #include <vector>
 
 #include "loaded_server.h"
-#include "platform/com_ref.h"
-#include "platform/memory_stream.h"
-#include "platform/unique_resource.h"
-#include "server/server_classes.h"
-#include "vfk_writer.h"
+#include "pooled_requests.h"
 
 namespace {
 
-// Canvases of 64 × 64 and 128 × 128 words are the 16 KiB and 64 KiB block
-// sizes; a 64 × 64 picture is one too.
-constexpr UINT kPooledSides[] = {64, 128};
-constexpr std::int32_t kPictureSide = 64;
 // Growth allowed between the settled state and the end. The allocator may
 // still add a region or two after settling (it skips rescans for a while,
 // and the threads of a round overlap differently each time); seen here: up
 // to 32 MiB. Stranded caches cost four 16 MiB regions a round (over 1 GiB
 // in all), regions kept across unloads one region a cycle (over 200 MiB).
 constexpr std::size_t kAllowedGrowth = 96u << 20;
-
-std::vector<std::uint8_t> PooledDocument() {
-  const std::vector<std::uint32_t> pixels(kPictureSide * kPictureSide, 0xFF4080C0);
-  return vfktest::WriteVfk(
-      vfktest::ThumbnailDocument(kPictureSide, kPictureSide, pixels, vfktest::kZlib));
-}
-
-// One request at each pooled side through the library's own class factory;
-// true when every one made a bitmap.
-bool ThumbnailAtPooledSides(const LoadedServer& server, const std::vector<std::uint8_t>& document) {
-  for (const UINT cx : kPooledSides) {
-    ComRef<IClassFactory> factory;
-    if (server.GetClassObject(CLSID_VfkThumbnailProvider, IID_IClassFactory, factory.PutVoid()) !=
-        S_OK) {
-      return false;
-    }
-    ComRef<IInitializeWithStream> init;
-    if (factory->CreateInstance(nullptr, IID_IInitializeWithStream, init.PutVoid()) != S_OK) {
-      return false;
-    }
-    ComRef<IStream> stream = MakeMemoryStream(document);
-    ComRef<IThumbnailProvider> provider;
-    if (init->Initialize(stream.Get(), STGM_READ) != S_OK ||
-        init->QueryInterface(IID_IThumbnailProvider, provider.PutVoid()) != S_OK) {
-      return false;
-    }
-    HBITMAP bitmap = nullptr;
-    WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
-    const HRESULT result = provider->GetThumbnail(cx, &bitmap, &alpha);
-    UniqueHBitmap owned(bitmap);
-    if (result != S_OK) return false;
-  }
-  return true;
-}
 
 TEST(VfkThumbDll, ReleasesEachThreadsCachesWhenTheThreadEnds) {
   constexpr int kRounds = 20;

@@ -1,5 +1,6 @@
 // The server's rules through the exports of the built library.
 #include "loaded_server.h"
+#include "server_rules.h"
 
 namespace {
 

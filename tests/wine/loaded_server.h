@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "server_rules.h"
+#include <cstddef>
 
 // Full path of a file beside this program.
 std::wstring BesideProgram(const wchar_t* fileName);
