@@ -1,6 +1,6 @@
 // Writes the seed inputs of every fuzz target into OUTDIR/<target>/: sound
 // documents of both formats in their main shapes, each kind of damage the
-// loaders' tests use, XML texts with every construct the nesting scan
+// loaders' tests use, XML texts with every construct the XML shape scan
 // follows, document roots, and byte patterns for the targets whose input is
 // a recipe.
 //   make_fuzz_seeds OUTDIR
@@ -109,6 +109,6 @@ int main(int argc, char** argv) {
   RootSeeds(out / "tnw_root_fuzz");
   PatternSeeds(out / "resample_fuzz");
   for (std::size_t i = 0; i < std::size(kXmlTexts); ++i)
-    Write(out / "xml_nesting_fuzz", "text" + std::to_string(i), Text(kXmlTexts[i]));
+    Write(out / "xml_shape_fuzz", "text" + std::to_string(i), Text(kXmlTexts[i]));
   return 0;
 }

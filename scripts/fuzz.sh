@@ -15,7 +15,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(vfk_fuzz xml_nesting_fuzz vfq_fuzz vfq_structured_fuzz tnw_root_fuzz page_store_fuzz
+  targets=(vfk_fuzz xml_shape_fuzz vfq_fuzz vfq_structured_fuzz tnw_root_fuzz page_store_fuzz
     resample_fuzz)
 fi
 
@@ -28,7 +28,7 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
   case $target in
     vfk_fuzz) options+=(-max_len=1200000 -dict=fuzz/vfk.dict) ;;
-    xml_nesting_fuzz) options+=(-max_len=65536 -dict=fuzz/vfk.dict) ;;
+    xml_shape_fuzz) options+=(-max_len=65536 -dict=fuzz/vfk.dict) ;;
     vfq_fuzz) options+=(-max_len=300000 -dict=fuzz/vfq.dict) ;;
     # Pictures here are at most 16 MiB: an allocation far beyond is a length
     # that the file did not back.

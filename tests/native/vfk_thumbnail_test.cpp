@@ -84,6 +84,44 @@ TEST(LoadVfkThumbnail, ReadsXmlNestedUpToTheLimit) {
   });
 }
 
+// The XML tree's other limits, through the loader: 1000 attributes on one
+// element, 100,000 nodes (the root, Thumb and its three attributes are 5).
+TEST(LoadVfkThumbnail, ReadsXmlUpToItsAttributeAndNodeLimits) {
+  const std::vector<std::uint32_t> pixels = Picture(2, 2);
+  auto attributes = [](int count) {
+    std::string element = "<Layer";
+    for (int i = 0; i < count; ++i) element += " a" + std::to_string(i) + "=\"\"";
+    return element + "/>";
+  };
+  auto nodes = [](std::size_t count) {
+    std::string elements;
+    for (std::size_t i = 5; i < count; ++i) elements += "<L/>";
+    return elements;
+  };
+  struct Case {
+    const char* what;
+    std::string besideThumb;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"1000 attributes", attributes(1000), true},
+      {"1001 attributes", attributes(1001), false},
+      {"100,000 nodes", nodes(100000), true},
+      {"100,001 nodes", nodes(100001), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VfkDocument document = vfktest::ThumbnailDocument(2, 2, pixels, vfktest::kStored);
+    document.xml =
+        "<Lorapp><Thumb width=\"2\" height=\"2\" bin=\"thumb\"/>" + c.besideThumb + "</Lorapp>";
+    oxan::CImage32 image;
+    EXPECT_EQ(Load(WriteVfk(document), image), c.loads);
+    if (c.loads) {
+      EXPECT_EQ(PixelsOf(image), pixels);
+    }
+  }
+}
+
 TEST(LoadVfkThumbnail, GivesNoThumbnailForDeeplyNestedXmlOnASmallStack) {
   const std::vector<std::uint32_t> pixels = Picture(2, 2);
   struct Case {

@@ -3,7 +3,7 @@
 // documents) go through the whole pipeline on a thread with a 256 KiB stack
 // and must give what their names say: "thumbnail" a picture, "none" no
 // thumbnail (a name without either: anything but a crash). XML texts that
-// fuzzing found (found/xml) must get a nesting bound no lower than what
+// fuzzing found (found/xml) must get shape bounds no lower than the tree
 // TinyXML builds.
 #include <gtest/gtest.h>
 
@@ -17,13 +17,13 @@
 #include <vector>
 
 #include "formats/native/vfk_thumbnail.h"
-#include "formats/native/xml_nesting.h"
+#include "formats/native/xml_shape.h"
 #include "formats/tnw/tnw_thumbnail.h"
 #include "image/image32.h"
 #include "platform/memory_stream.h"
 #include "platform/stack_thread.h"
 #include "provider/compose_thumbnail.h"
-#include "tinyxml_nesting.h"
+#include "tinyxml_shape.h"
 
 namespace {
 
@@ -81,15 +81,19 @@ TEST(Regressions, EveryDocumentGivesWhatItsNameSays) {
   }
 }
 
-TEST(Regressions, XmlTextsGetABoundNoLowerThanTheParsersNesting) {
+TEST(Regressions, XmlTextsGetBoundsNoLowerThanTheParsersTree) {
+  constexpr native::XmlShape kUnreached{100000, 10000000, 10000000};
   for (const fs::path& path : FilesIn(fs::path(VFK_FOUND) / "xml")) {
     SCOPED_TRACE(path.filename().string());
     const std::vector<std::uint8_t> bytes = Contents(path);
     std::string text(bytes.begin(), bytes.end());
     text.append(8, '\0');
-    const std::size_t bound =
-        native::XmlNestingBound(std::string_view(text.data(), bytes.size()), 100000);
-    EXPECT_GE(bound, xmltest::TinyXmlNesting(text.c_str()));
+    const native::XmlShape bound =
+        native::XmlShapeBound(std::string_view(text.data(), bytes.size()), kUnreached);
+    const native::XmlShape parsed = xmltest::TinyXmlShape(text.c_str());
+    EXPECT_GE(bound.nesting, parsed.nesting);
+    EXPECT_GE(bound.attributes, parsed.attributes);
+    EXPECT_GE(bound.nodes, parsed.nodes);
   }
 }
 

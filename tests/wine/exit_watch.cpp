@@ -26,15 +26,15 @@ std::string Decimal(std::size_t value) {
 
 void ReportWatched() {
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < watchedCount; ++i) if (Committed(watched[i])) ++kept;
-  const std::string line =
-      kept == watchedCount
-          ? "pool regions at process exit: all " + Decimal(kept) + " kept\n"
-          : "pool regions at process exit: " + Decimal(watchedCount - kept) + " of " +
-                Decimal(watchedCount) + " freed\n";
+  for (std::size_t i = 0; i < watchedCount; ++i)
+    if (Committed(watched[i])) ++kept;
+  const std::string line = kept == watchedCount
+                               ? "pool regions at process exit: all " + Decimal(kept) + " kept\n"
+                               : "pool regions at process exit: " + Decimal(watchedCount - kept) +
+                                     " of " + Decimal(watchedCount) + " freed\n";
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()),
-            &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written,
+            nullptr);
 }
 
 }  // namespace

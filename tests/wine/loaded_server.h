@@ -4,9 +4,8 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include <cstddef>
+#include <string>
 
 // Full path of a file beside this program.
 std::wstring BesideProgram(const wchar_t* fileName);

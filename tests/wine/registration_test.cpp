@@ -265,7 +265,8 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
       EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfk") + kHandler, root));
       EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfq") + kHandler, root));
     }
-    for (const wchar_t* clsid : {kVfkClass, kTnwClass}) RegDeleteTreeW(other, ClassKey(clsid).c_str());
+    for (const wchar_t* clsid : {kVfkClass, kTnwClass})
+      RegDeleteTreeW(other, ClassKey(clsid).c_str());
     RegCloseKey(other);
     ASSERT_EQ(install ? server.Install(TRUE, L"user") : server.Register(), S_OK);
     ASSERT_EQ(install ? server.Install(FALSE, L"user") : server.Unregister(), S_OK);

@@ -34,9 +34,15 @@ inline constexpr std::uint8_t kMagic[8] = {'l', 'o', 'r', 'p', 'a', 'c', 'k', 0}
 inline constexpr std::size_t kHeaderSize = 20;
 inline constexpr std::size_t kXmlLengthAt = 12;
 inline constexpr std::uint32_t kXmlLengthLimit = 0xA00000;  // lengths from here on are refused
-// Deepest element nesting parsed. Documents nest a few levels; TinyXML
-// recurses once per level, in parsing and in destroying its tree.
+// The largest XML tree parsed; a text beyond any of these gets no thumbnail.
+// Documents nest a few levels, give an element a few dozen attributes and
+// describe each layer in a handful of nodes. TinyXML recurses once per
+// level (in parsing and in destroying its tree), checks each attribute
+// against the earlier ones of its element (at most 1000 × 100,000 / 2 name
+// comparisons in all) and takes about 250 bytes a node (25 MiB).
 inline constexpr std::size_t kMaxXmlNesting = 256;
+inline constexpr std::size_t kMaxXmlAttributes = 1000;  // on one element
+inline constexpr std::size_t kMaxXmlNodes = 100000;
 
 inline constexpr std::size_t kEntryHeaderSize = 132;
 inline constexpr std::uint8_t kEntryTag[4] = {'P', 'A', 'C', ' '};

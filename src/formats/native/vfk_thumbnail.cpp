@@ -14,7 +14,7 @@
 #include "formats/native/pac_entry.h"
 #include "formats/native/payload.h"
 #include "formats/native/vfk_layout.h"
-#include "formats/native/xml_nesting.h"
+#include "formats/native/xml_shape.h"
 #include "platform/stream_read.h"
 
 namespace native {
@@ -83,9 +83,10 @@ std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* str
   // the end moves it up to three bytes past the terminator.
   std::unique_ptr<char[]> xml(new (std::nothrow) char[std::size_t{xmlLength} + kXmlPadding]());
   if (!xml || !ReadAll(stream, xml.get(), xmlLength)) return std::nullopt;
-  // The parser recurses once per open element; a deeper text would take the
-  // thread's stack.
-  if (XmlNestingBound(std::string_view(xml.get(), xmlLength), kMaxXmlNesting) > kMaxXmlNesting)
+  // Bounded before TinyXML sees the text: its stack, time and memory grow
+  // with the tree.
+  constexpr XmlShape kLimits{kMaxXmlNesting, kMaxXmlAttributes, kMaxXmlNodes};
+  if (!Within(XmlShapeBound(std::string_view(xml.get(), xmlLength), kLimits), kLimits))
     return std::nullopt;
   return ParseThumbElement(xml.get());
 }

@@ -1,4 +1,4 @@
-#include "formats/native/xml_nesting.h"
+#include "formats/native/xml_shape.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,25 +61,36 @@ bool StartsWithIgnoringCase(const char* p, std::string_view tag) {
   return true;
 }
 
-// Every "<" in [at, end) that the parser could take as an element's start,
-// zero bytes notwithstanding, counted up to `enough`.
-std::size_t ElementStartsFrom(const char* at, const char* end, std::size_t enough) {
-  std::size_t count = 0;
-  for (const char* p = at; p < end && count < enough; ++p) {
-    if (*p == '<' && IsNameStart(p[1])) ++count;
+// What [at, end) could still build, zero bytes notwithstanding: each "<"
+// that could start an element, each "<", each "=".
+struct Rest {
+  std::size_t elementStarts = 0;
+  std::size_t tagStarts = 0;
+  std::size_t equalSigns = 0;
+};
+
+Rest RestFrom(const char* at, const char* end) {
+  Rest rest;
+  for (const char* p = at; p < end; ++p) {
+    if (*p == '<') {
+      ++rest.tagStarts;
+      if (IsNameStart(p[1])) ++rest.elementStarts;
+    } else if (*p == '=') {
+      ++rest.equalSigns;
+    }
   }
-  return count;
+  return rest;
 }
 
 // One walk over the text. Each step takes the position where the parser
 // stands and answers where it stands afterwards, or null where the parser
 // stops reading (the rest of the text builds nothing).
-class NestingScan {
+class ShapeScan {
  public:
-  NestingScan(std::string_view text, std::size_t limit)
-      : text_(text.data()), end_(text.data() + text.size()), limit_(limit) {}
+  ShapeScan(std::string_view text, const XmlShape& limits)
+      : text_(text.data()), end_(text.data() + text.size()), limits_(limits) {}
 
-  std::size_t Run() {
+  XmlShape Run() {
     const char* p = text_;
     if (StartsWith(p, "\xEF\xBB\xBF")) encoding_ = Encoding::kUtf8;
     try {
@@ -87,21 +98,35 @@ class NestingScan {
       while (p && *p) {
         const Node node = Identify(p);
         if (node == Node::kNone) break;  // text outside any element ends the parse
+        if (node != Node::kElement && !CountNode()) break;
         p = node == Node::kElement ? Elements(p) : Other(node, p);
         if (node == Node::kDeclaration && encoding_ == Encoding::kUnknown) {
           encoding_ = Encoding::kChosenByDeclaration;
         }
         p = SkipSpace(p);
       }
-      return std::min(deepest_, limit_ + 1);
+      return shape_;
     } catch (const Undetermined& undetermined) {
-      // The open elements, one that may be opening, and every later start.
-      const std::size_t bound = open_.size() + 1 + ElementStartsFrom(undetermined.at, end_, limit_);
-      return std::min(std::max(deepest_, bound), limit_ + 1);
+      const Rest rest = RestFrom(undetermined.at, end_);
+      // The open elements, one that may be opening, and every later start;
+      // the attributes so far of the element that may still be open, and
+      // every later "="; a text before each later "<" and one after them.
+      const XmlShape bound{std::max(shape_.nesting, open_.size() + 1 + rest.elementStarts),
+                           std::max(shape_.attributes, elementAttributes_ + rest.equalSigns),
+                           shape_.nodes + 2 * rest.tagStarts + 1 + rest.equalSigns};
+      return {std::min(bound.nesting, limits_.nesting + 1),
+              std::min(bound.attributes, limits_.attributes + 1),
+              std::min(bound.nodes, limits_.nodes + 1)};
     }
   }
 
  private:
+  // One more node; false once the nodes are past their limit.
+  bool CountNode() {
+    ++shape_.nodes;
+    return Within(shape_, limits_);
+  }
+
   const char* SkipSpace(const char* p) const {
     if (!p || !*p) return nullptr;
     for (;;) {
@@ -243,9 +268,11 @@ class NestingScan {
     const std::size_t outside = open_.size();
     for (;;) {
       // A start tag at p. The parser links the element into its tree even
-      // when the tag turns out broken.
-      deepest_ = std::max(deepest_, open_.size() + 1);
-      if (deepest_ > limit_) return nullptr;  // answered: no need to read on
+      // when the tag turns out broken. Past a limit the answer is known: no
+      // need to read on.
+      shape_.nesting = std::max(shape_.nesting, open_.size() + 1);
+      elementAttributes_ = 0;
+      if (!CountNode()) return nullptr;
       p = SkipSpace(p + 1);
       const char* name = p;
       p = p ? ReadName(p) : nullptr;
@@ -264,6 +291,10 @@ class NestingScan {
           open_.push_back(tagName);
           break;
         }
+        // Counted before it is read: the parser makes the node first.
+        ++elementAttributes_;
+        shape_.attributes = std::max(shape_.attributes, elementAttributes_);
+        if (!CountNode()) return nullptr;
         p = Attribute(p);
         if (!p || !*p) return nullptr;
       }
@@ -274,6 +305,7 @@ class NestingScan {
         p = SkipSpace(p);
         if (!p || !*p) return nullptr;
         if (*p != '<') {
+          if (!CountNode()) return nullptr;
           p = ReadText(p, "<", true);
           if (!p) return nullptr;
           --p;  // the "<" starts the next node
@@ -290,6 +322,7 @@ class NestingScan {
         }
         const Node node = Identify(p);
         if (node == Node::kElement) break;
+        if (!CountNode()) return nullptr;
         p = Other(node, p);
         if (!p) return nullptr;
       }
@@ -298,16 +331,22 @@ class NestingScan {
 
   const char* text_;
   const char* end_;  // of the whole buffer, past any zero byte inside it
-  std::size_t limit_;
+  XmlShape limits_;
   Encoding encoding_ = Encoding::kUnknown;
   std::vector<std::string_view> open_;  // names of the open elements, innermost last
-  std::size_t deepest_ = 0;
+  XmlShape shape_{0, 0, 0};
+  std::size_t elementAttributes_ = 0;  // of the latest start tag
 };
 
 }  // namespace
 
-std::size_t XmlNestingBound(std::string_view text, std::size_t limit) {
-  return NestingScan(text, limit).Run();
+XmlShape XmlShapeBound(std::string_view text, const XmlShape& limits) {
+  return ShapeScan(text, limits).Run();
+}
+
+bool Within(const XmlShape& shape, const XmlShape& limits) {
+  return shape.nesting <= limits.nesting && shape.attributes <= limits.attributes &&
+         shape.nodes <= limits.nodes;
 }
 
 }  // namespace native
