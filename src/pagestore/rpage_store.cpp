@@ -24,7 +24,6 @@ RPageStore<Mapper>::RPageStore(Mapper mapper)
   header_ = first ? page0 : page1;
   mapper_.unmap(first ? page1 : page0);
   WalkTableChain();
-  BuildAllocationMaps();
 }
 
 template <typename Mapper>
@@ -55,10 +54,19 @@ void RPageStore<Mapper>::WalkTableChain() {
   }
 }
 
+template <typename Mapper>
+std::vector<std::int64_t> RPageStore<Mapper>::freeVidxs() const {
+  std::vector<std::int64_t> free;
+  const std::int64_t capacity = Capacity();
+  for (std::int64_t vidx = 0; vidx < capacity; ++vidx)
+    if (FidxOf(vidx) == 0) free.push_back(vidx);
+  return free;
+}
+
 // Only fidx below pageNum are recorded as used: the set is bounded by the
 // file, whatever the entries name.
 template <typename Mapper>
-void RPageStore<Mapper>::BuildAllocationMaps() {
+std::vector<std::uint64_t> RPageStore<Mapper>::freeFidxs() const {
   std::unordered_set<std::uint64_t> used = {0, 1};
   const auto use = [&](std::uint64_t fidx) {
     if (fidx < pageNum_) used.insert(fidx);
@@ -66,15 +74,11 @@ void RPageStore<Mapper>::BuildAllocationMaps() {
   use(ReadLe64(header_ + kFirstTablePageAt));
   for (const std::uint8_t* page : tablePages_) use(ReadLe64(page + kNextTablePageAt));
   const std::int64_t capacity = Capacity();
-  for (std::int64_t vidx = 0; vidx < capacity; ++vidx) {
-    const std::uint64_t fidx = FidxOf(vidx);
-    if (fidx == 0)
-      freeVidxs_.push_back(vidx);
-    else
-      use(fidx);
-  }
+  for (std::int64_t vidx = 0; vidx < capacity; ++vidx) use(FidxOf(vidx));
+  std::vector<std::uint64_t> free;
   for (std::uint64_t fidx = kFirstDataPage; fidx < pageNum_; ++fidx)
-    if (!used.contains(fidx)) freeFidxs_.push_back(fidx);
+    if (!used.contains(fidx)) free.push_back(fidx);
+  return free;
 }
 
 template <typename Mapper>

@@ -1,8 +1,9 @@
 // The read-only page store over a page mapper. Opening maps both header
 // copies and keeps the one with the larger (signed) generation, page 1 on a
-// tie; walks the table-page chain and keeps every table page mapped; and
-// builds the allocation maps (free vidx and free fidx lists; a fidx at or
-// beyond pageNum is in neither). Resolving a vidx never touches the stream.
+// tie; walks the table-page chain and keeps every table page mapped.
+// Resolving a vidx never touches the stream. The allocation maps are built
+// only when asked for: their size follows the stream's reported size, which
+// the reading path never needs.
 //
 // Refused with oxan::TNWError, reading nothing: a vidx that is negative,
 // beyond the table, or whose entry names no page or a page at or beyond
@@ -42,8 +43,11 @@ class RPageStore final : public ReadablePageStore {
   // Pages the mapper has handed out and not had back: the header page, the
   // table pages, and whatever getPage gave that is not released yet.
   std::size_t mappedPageCount() const noexcept { return mapper_.mappedCount(); }
-  const std::vector<std::int64_t>& freeVidxs() const noexcept { return freeVidxs_; }
-  const std::vector<std::uint64_t>& freeFidxs() const noexcept { return freeFidxs_; }
+  // Vidx whose entry names no page, in increasing order.
+  std::vector<std::int64_t> freeVidxs() const;
+  // Fidx from the first data page up to pageNum that neither the header,
+  // the table chain nor an entry uses, in increasing order.
+  std::vector<std::uint64_t> freeFidxs() const;
 
  private:
   // The fidx in the entry of `vidx`; 0 for a vidx outside the table.
@@ -51,15 +55,12 @@ class RPageStore final : public ReadablePageStore {
   std::int64_t Capacity() const noexcept;
   void ReleaseTablePages() noexcept;
   void WalkTableChain();
-  void BuildAllocationMaps();
 
   Mapper mapper_;
   std::uint64_t pageNum_;
   std::uint32_t headerFidx_ = 0;
   const std::uint8_t* header_ = nullptr;
   std::vector<const std::uint8_t*> tablePages_;
-  std::vector<std::int64_t> freeVidxs_;
-  std::vector<std::uint64_t> freeFidxs_;
   bool released_ = false;
 };
 
