@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +25,14 @@
 #include "thumbnail_job.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 namespace {
 
@@ -218,6 +227,71 @@ TEST_F(VfkthumbCommand, ReportsUsageAndInputOutputErrors) {
   }
   EXPECT_FALSE(fs::exists(Path("a.png")));
 }
+
+// Run twice to the same output: the second picture replaces the first, and
+// nothing else is left in the folder.
+TEST_F(VfkthumbCommand, ReplacesAnEarlierOutput) {
+  const std::string input = WriteFile("doc.vfk", RedBlueDocument());
+  WriteFile("out.png", Bytes(1000, 'x'));
+  for (const char* size : {"4", "6"}) {
+    SCOPED_TRACE(size);
+    ASSERT_EQ(Vfkthumb({"--size", size, input, Path("out.png")}).status, vfkthumb::kExitWritten);
+    std::uint32_t width = 0, height = 0;
+    ReadPng(Path("out.png"), width, height);
+    EXPECT_EQ(std::to_string(width), size);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+  }
+}
+
+#ifndef _WIN32
+// An output that exists stays as it was unless a new one is written whole:
+// the picture goes to a file beside it first. A write that fails part way
+// (the process's file size limit; libpng's error path for a PNG) and a
+// document without a thumbnail leave the earlier bytes and no other file.
+TEST_F(VfkthumbCommand, LeavesAnEarlierOutputAsItWasUnlessWrittenWhole) {
+  const std::string good = WriteFile("doc.vfk", RedBlueDocument());
+  Bytes damagedBytes = RedBlueDocument();
+  damagedBytes[0] = 'X';
+  const std::string damaged = WriteFile("damaged.vfk", damagedBytes);
+  const Bytes earlier(1000, 'x');
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string output;
+    int status;
+  };
+  const Case cases[] = {
+      {"a PNG write that fails", good, "out.png", vfkthumb::kExitError},
+      {"a BMP write that fails", good, "out.bmp", vfkthumb::kExitError},
+      {"a document without a thumbnail", damaged, "out.png", vfkthumb::kExitNoThumbnail},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string output = WriteFile(c.output, earlier);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const rlimit limit{200, RLIM_INFINITY};  // bytes a file may grow to
+      std::signal(SIGXFSZ, SIG_IGN);           // a longer write fails instead
+      setrlimit(RLIMIT_FSIZE, &limit);
+      _exit(Vfkthumb({"--size", "256", c.input, output}).status);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    std::ifstream file(output, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
+              earlier);
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"damaged.vfk", "doc.vfk", c.output}));
+    fs::remove(output);
+  }
+}
+#endif
 
 TEST_F(VfkthumbCommand, AnswersHelpAndVersion) {
   const Outcome help = Vfkthumb({"--help"});

@@ -1,16 +1,26 @@
 #include "picture_files.h"
 
+#include <fcntl.h>
 #include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "provider/bottom_up_dib.h"
 
@@ -22,18 +32,54 @@ struct FileClose {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileClose>;
 
-FilePtr OpenForWriting(const std::filesystem::path& path) {
+constexpr int kNameAttempts = 16;
+
+// A file that did not exist, opened for writing (with the permissions a
+// new file gets from fopen); null with errno set when it cannot be made.
+FilePtr CreateNew(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return FilePtr(_wfopen(path.c_str(), L"wb"));
+  const int descriptor =
+      _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (descriptor < 0) return nullptr;
+  FilePtr file(_fdopen(descriptor, "wb"));
+  if (!file) _close(descriptor);
 #else
-  return FilePtr(std::fopen(path.c_str(), "wb"));
+  const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  FilePtr file(fdopen(descriptor, "wb"));
+  if (!file) close(descriptor);
 #endif
+  return file;
 }
 
-// libpng errors unwind by longjmp: the message is kept for the caller, and
-// WritePng holds nothing that needs a destructor.
+// A new file in the folder of `path`, named after it with a random part and
+// hidden where a leading dot hides: ".out.png.3f9a0c21.tmp".
+FilePtr CreateBeside(const std::filesystem::path& path, std::filesystem::path& temporary) {
+  std::random_device random;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    char digits[8];
+    const auto end = std::to_chars(digits, digits + sizeof digits, random(), 16).ptr;
+    std::filesystem::path name = ".";
+    name += path.filename();
+    name += "." + std::string(digits, end) + ".tmp";
+    temporary = path.parent_path() / name;
+    if (FilePtr file = CreateNew(temporary)) return file;
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+}
+
+// libpng reports an error by calling OnPngError, which must not return and
+// unwinds by longjmp through libpng's C frames: so nothing there may throw,
+// and WritePng holds no object with a destructor from setjmp on. The
+// message goes into a fixed buffer.
+struct PngError {
+  char message[128];
+};
+
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
-  static_cast<std::string*>(png_get_error_ptr(png))->assign(message);
+  auto* error = static_cast<PngError*>(png_get_error_ptr(png));
+  std::snprintf(error->message, sizeof error->message, "%s", message);
   png_longjmp(png, 1);
 }
 
@@ -45,12 +91,17 @@ void OnPngWarning(png_structp, png_const_charp) {}
 // with level 1, and `vfkthumb` ran about a quarter faster here).
 bool WritePng(std::FILE* file, const oxan::CImage32& square, StoredSize stored,
               std::string& error) {
+  char width[12] = {}, height[12] = {};
+  std::to_chars(width, width + sizeof width - 1, stored.width);
+  std::to_chars(height, height + sizeof height - 1, stored.height);
+  PngError pngError{};
   png_structp png =
-      png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngError, OnPngError, OnPngWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
+    error = pngError.message;
     return false;
   }
   png_init_io(png, file);
@@ -60,13 +111,12 @@ bool WritePng(std::FILE* file, const oxan::CImage32& square, StoredSize stored,
   png_set_IHDR(png, info, static_cast<png_uint_32>(square.Width()),
                static_cast<png_uint_32>(square.Height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::string width = std::to_string(stored.width), height = std::to_string(stored.height);
   png_text text[2] = {};
   text[0].compression = text[1].compression = PNG_TEXT_COMPRESSION_NONE;
   text[0].key = const_cast<char*>("Thumb::Image::Width");
-  text[0].text = width.data();
+  text[0].text = width;
   text[1].key = const_cast<char*>("Thumb::Image::Height");
-  text[1].text = height.data();
+  text[1].text = height;
   png_set_text(png, info, text, 2);
   png_write_info(png, info);
   png_set_bgr(png);  // the words' bytes in memory are B, G, R, A
@@ -114,20 +164,26 @@ std::optional<PictureFormat> PictureFormatOf(const std::filesystem::path& path) 
 bool WritePicture(const std::filesystem::path& path, PictureFormat format,
                   const oxan::CImage32& square, std::int32_t side, StoredSize stored,
                   std::string& error) {
-  FilePtr file = OpenForWriting(path);
+  std::filesystem::path temporary;
+  FilePtr file = CreateBeside(path, temporary);
   if (!file) {
     error = std::generic_category().message(errno);
     return false;
   }
+  errno = 0;
   bool written = format == PictureFormat::kPng ? WritePng(file.get(), square, stored, error)
                                                : WriteBmp(file.get(), square, side);
   if (std::fclose(file.release()) != 0) written = false;
-  if (!written) {
-    if (error.empty()) error = std::generic_category().message(errno);
+  std::error_code renameError;
+  if (written) std::filesystem::rename(temporary, path, renameError);
+  if (!written || renameError) {
+    if (renameError) error = renameError.message();
+    if (error.empty()) error = errno != 0 ? std::generic_category().message(errno) : "write failed";
     std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    std::filesystem::remove(temporary, ignored);
+    return false;
   }
-  return written;
+  return true;
 }
 
 }  // namespace vfkthumb
