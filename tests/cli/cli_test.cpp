@@ -61,10 +61,17 @@ class VfkthumbCommand : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  // Names and paths as UTF-8 text, as the command takes them.
+  std::string Path(const std::string& name) const {
+    const std::u8string text = FilePath(name).u8string();
+    return std::string(text.begin(), text.end());
+  }
+  fs::path FilePath(const std::string& name) const {
+    return dir_ / fs::path(std::u8string(name.begin(), name.end()));
+  }
 
   std::string WriteFile(const std::string& name, const Bytes& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary)
+    std::ofstream(FilePath(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
     return Path(name);
@@ -342,6 +349,13 @@ TEST_F(VfkthumbCommand, RefusesABatchWhoseInputsShareAnOutputName) {
   } cases[] = {
       {"same name in two folders", {first, other, second}, first + " and " + second},
       {"same input twice", {other, other}, other + " and " + other},
+#ifdef _WIN32
+      // The system folds every letter, not only ASCII.
+      {"names that differ in the case of a non-ASCII letter",
+       {WriteFile("a/\xC3\x84rger.vfk", RedBlueDocument()),
+        WriteFile("b/\xC3\xA4rger.vfk", RedBlueDocument())},
+       Path("a/\xC3\x84rger.vfk") + " and " + Path("b/\xC3\xA4rger.vfk")},
+#endif
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -352,6 +366,26 @@ TEST_F(VfkthumbCommand, RefusesABatchWhoseInputsShareAnOutputName) {
     EXPECT_NE(run.err.find(c.named + " would both be written to "), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(fs::exists(dir_ / "thumbs"));
+  }
+}
+
+// `-o docs docs/a docs/a.png`: the thumbnail of docs/a would replace the
+// input docs/a.png, however the folder is named.
+TEST_F(VfkthumbCommand, RefusesABatchThatWouldWriteOverAnInput) {
+  fs::create_directories(dir_ / "docs");
+  const std::string document = WriteFile("docs/a", RedBlueDocument());
+  const std::string named = WriteFile("docs/a.png", RedBlueDocument());
+  for (const std::string& outputDir : {Path("docs"), Path("docs/../docs/.")}) {
+    SCOPED_TRACE(outputDir);
+    const Outcome run = Vfkthumb({"--output-dir", outputDir, document, named});
+    EXPECT_EQ(run.status, vfkthumb::kExitError);
+    EXPECT_NE(run.err.find("the thumbnail of " + document + " would be written over the input " +
+                           named + "; nothing was done"),
+              std::string::npos)
+        << run.err;
+    std::ifstream file(named, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
+              RedBlueDocument());
   }
 }
 

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "thumbnail_job.h"
 
@@ -71,14 +75,43 @@ class BatchState {
   BatchSummary summary_;
 };
 
-// An output name as the file system compares it.
-std::filesystem::path::string_type NameKey(const std::filesystem::path& input) {
-  std::filesystem::path::string_type name = input.filename().native();
+using PathText = std::filesystem::path::string_type;
+
+// Paths in the order the file system tells them apart: on Windows without
+// regard to letter case, by the system's own folding.
+struct FileSystemOrder {
+  bool operator()(const PathText& a, const PathText& b) const noexcept {
 #ifdef _WIN32
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+#else
+    return a < b;
 #endif
-  return name;
+  }
+};
+
+// Position of the first entry of each text; with the position of the
+// earlier entry when `text` is already there.
+class FirstPositions {
+ public:
+  std::optional<std::size_t> Add(PathText text, std::size_t position) {
+    const auto [at, added] = first_.emplace(std::move(text), position);
+    return added ? std::nullopt : std::optional(at->second);
+  }
+  std::optional<std::size_t> Find(const PathText& text) const {
+    const auto at = first_.find(text);
+    return at == first_.end() ? std::nullopt : std::optional(at->second);
+  }
+
+ private:
+  std::map<PathText, std::size_t, FileSystemOrder> first_;
+};
+
+// A path with its links and dot folders resolved as far as it exists.
+PathText Resolved(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+  return (error ? std::filesystem::absolute(path, error) : resolved).native();
 }
 
 }  // namespace
@@ -92,10 +125,21 @@ std::filesystem::path BatchOutput(const std::filesystem::path& outputDir,
 
 std::optional<std::pair<std::size_t, std::size_t>> FirstSharedOutput(
     const std::vector<std::filesystem::path>& inputs) {
-  std::map<std::filesystem::path::string_type, std::size_t> firstWithName;
+  FirstPositions names;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    const auto [at, added] = firstWithName.emplace(NameKey(inputs[i]), i);
-    if (!added) return std::pair{at->second, i};
+    if (const auto earlier = names.Add(inputs[i].filename().native(), i))
+      return std::pair{*earlier, i};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> FirstOutputOverInput(
+    const std::vector<std::filesystem::path>& inputs, const std::filesystem::path& outputDir) {
+  FirstPositions resolvedInputs;
+  for (std::size_t i = 0; i < inputs.size(); ++i) resolvedInputs.Add(Resolved(inputs[i]), i);
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (const auto input = resolvedInputs.Find(Resolved(BatchOutput(outputDir, inputs[i]))))
+      return std::pair{i, *input};
   }
   return std::nullopt;
 }

@@ -24,9 +24,15 @@ std::filesystem::path BatchOutput(const std::filesystem::path& outputDir,
 
 // The first two inputs (by position) whose outputs would be the same file:
 // the same file name from different folders, or the same input twice. On
-// Windows names that differ only in letter case name the same file too.
+// Windows names that differ only in letter case (any letters, as the system
+// folds them) name the same file too.
 std::optional<std::pair<std::size_t, std::size_t>> FirstSharedOutput(
     const std::vector<std::filesystem::path>& inputs);
+
+// The first input (by position) whose output would be one of the inputs,
+// with that input's position: `-o docs docs/a docs/a.png`.
+std::optional<std::pair<std::size_t, std::size_t>> FirstOutputOverInput(
+    const std::vector<std::filesystem::path>& inputs, const std::filesystem::path& outputDir);
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& inputs,
                       const std::filesystem::path& outputDir, std::int32_t side, std::int32_t jobs,

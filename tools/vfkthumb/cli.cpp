@@ -25,12 +25,19 @@ int Usage(std::ostream& err, const std::string& problem) {
 }
 
 int RunBatchMode(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
-  // One output file per input: two inputs that would write the same file
-  // would lose one thumbnail, so the batch is refused before any work.
+  // One output file per input, none of them an input: two inputs that would
+  // write the same file would lose one thumbnail, and an output over an
+  // input would lose a document, so the batch is refused before any work.
   if (const auto shared = FirstSharedOutput(options.inputs)) {
     err << "vfkthumb: " << DisplayName(options.inputs[shared->first]) << " and "
         << DisplayName(options.inputs[shared->second]) << " would both be written to "
         << DisplayName(BatchOutput(*options.outputDir, options.inputs[shared->first]))
+        << "; nothing was done\n";
+    return kExitError;
+  }
+  if (const auto over = FirstOutputOverInput(options.inputs, *options.outputDir)) {
+    err << "vfkthumb: the thumbnail of " << DisplayName(options.inputs[over->first])
+        << " would be written over the input " << DisplayName(options.inputs[over->second])
         << "; nothing was done\n";
     return kExitError;
   }
