@@ -39,6 +39,13 @@ if ((status != 0)) || grep -qE '^(PROBLEM|unknown) ' <<<"$report"; then
   failures=$((failures + 1))
 fi
 
+# Names another user of /tmp could take first: the sample thumbnail goes
+# into a folder of the doctor's own.
+planted=()
+for pid in $(seq 1 32); do planted+=(--dir "/tmp/vfkthumb-doctor-$pid.png"); done
+check "predictable names in /tmp taken" 0 '^ok +a 128 x 128 thumbnail of .*sample.vfq' \
+  "$healthy" "${planted[@]}"
+
 # An installed system: its healthy install is what there is to check.
 if [[ -n $sandbox_system ]]; then
   echo "vfkthumb doctor: the install in $sandbox_system, $failures failed"
@@ -81,5 +88,5 @@ update-mime-database "$stage/share/mime" 2>/dev/null
 check "no MIME types" 1 'PROBLEM +the MIME database calls .*sample.vfk .*, not application/x-vfk' \
   "$stage"
 
-echo "vfkthumb doctor: 6 installs, $failures failed"
+echo "vfkthumb doctor: 7 cases, $failures failed"
 ((failures == 0))

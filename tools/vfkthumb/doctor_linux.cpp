@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "doctor.h"
@@ -119,10 +121,18 @@ void CheckSample(Findings& findings, const Format& format) {
   } else {
     findings.Ok("the MIME database calls " + name + " " + format.mimeType);
   }
-  const fs::path output =
-      fs::temp_directory_path(error) / ("vfkthumb-doctor-" + std::to_string(getpid()) + ".png");
-  const JobResult result = ThumbnailFile(sample, output, PictureFormat::kPng, 128);
-  fs::remove(output, error);
+  // Written into a folder of its own that only this user can enter: a
+  // predictable name in a shared folder could be taken or planted first.
+  const fs::path temporary = fs::temp_directory_path(error);
+  std::string folder = (temporary / "vfkthumb-doctor-XXXXXX").string();
+  if (error || !mkdtemp(folder.data())) {
+    findings.Problem("no thumbnail of " + name + ": cannot make a folder in " + temporary.string() +
+                     ": " + (error ? error.message() : std::generic_category().message(errno)));
+    return;
+  }
+  const JobResult result =
+      ThumbnailFile(sample, fs::path(folder) / "sample.png", PictureFormat::kPng, 128);
+  fs::remove_all(folder, error);
   if (result.outcome == Outcome::kWritten)
     findings.Ok("a 128 x 128 thumbnail of " + name + " was made");
   else
