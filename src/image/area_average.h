@@ -9,9 +9,11 @@
 #pragma once
 
 #include "image/image32.h"
+#include "image/source_rows.h"
 
 namespace oxan {
 
-void AreaAverage(CImage32& destination, const CImage32& source);
+// Destination rows `rows`; `source` holds the source rows they cover.
+void AreaAverage(CImage32& destination, const SourceRows& source, RowRange rows);
 
 }  // namespace oxan

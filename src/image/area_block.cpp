@@ -161,14 +161,10 @@ const AreaColumnBlock::RowWeights& AreaColumnBlock::WeightsFor(RowWeights& weigh
   return weights;
 }
 
-bool AreaColumnBlock::Average(const CImage32& source, const Span& rows, std::uint32_t* out) {
+bool AreaColumnBlock::Average(const SourceRows& source, const Span& rows, std::uint32_t* out) {
   if (!supported_ || rows.last - rows.first + 1 > kMaxRows) return false;
   const bool oneRow = rows.first == rows.last;
-  // Rows first … last are inside the source, so their words are addressed
-  // directly.
-  const std::uint32_t* pixels = source.Pixels();
-  const auto stride = static_cast<std::size_t>(source.Width());
-  const auto row = [&](std::int64_t l) { return pixels + static_cast<std::size_t>(l) * stride; };
+  const auto row = [&](std::int64_t l) { return source.Row(l); };
   const __m128i ones = _mm_set1_epi32(-1);
 
   // Interior columns: the same weights for every column of a row.

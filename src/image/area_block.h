@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "image/area_span.h"
-#include "image/image32.h"
+#include "image/source_rows.h"
 
 namespace oxan {
 
@@ -30,7 +30,7 @@ class AreaColumnBlock {
   // False, writing nothing, when this form does not cover the block: a
   // source narrower than 4 pixels, interior columns wider than
   // kMaxInteriorColumns, or a span taller than kMaxRows.
-  bool Average(const CImage32& source, const Span& rows, std::uint32_t* out);
+  bool Average(const SourceRows& source, const Span& rows, std::uint32_t* out);
 
  private:
   struct Slots;

@@ -98,7 +98,7 @@ struct ColumnPlan {
 
 // The pixels at[offset % 8] of each lane.
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned Permute(const std::uint32_t* at,
-                                                                   Signed offsets) {
+                                                                    Signed offsets) {
   return (Unsigned)_mm256_permutevar8x32_epi32((__m256i)lanes::LoadPixels(at), (__m256i)offsets);
 }
 
@@ -172,17 +172,21 @@ template <bool kInterior>
   }
 }
 
-// Every destination pixel outside `done`.
-[[gnu::target("avx2")]] void Run(CImage32& destination, const CImage32& source, std::int64_t stepX,
-                                 std::int64_t stepY, WholeRegion done) {
+// Every destination pixel of rows `range` outside `done`.
+[[gnu::target("avx2")]] void Run(CImage32& destination, const SourceRows& source,
+                                 std::int64_t stepX, std::int64_t stepY, RowRange range,
+                                 WholeRegion done) {
   const std::int32_t width = destination.Width();
-  const std::uint32_t* pixels = source.Pixels();
-  const auto stride = static_cast<std::size_t>(source.Width());
+  // Rows are addressed by their index in the picture from this origin; only
+  // those at hand are read.
+  const std::uint32_t* pixels = source.pixels;
+  const auto stride = static_cast<std::size_t>(source.width);
   for (std::int32_t first = 0; first < width; first += kBlockColumns) {
     const std::int32_t count = std::min(kBlockColumns, width - first);
-    const ColumnPlan columns(first, count, stepX, source.Width());
-    for (std::int32_t j = 0; j < destination.Height(); ++j) {
-      const SpanPlan rows(j, stepY, source.Height());
+    const ColumnPlan columns(first, count, stepX, source.width);
+    for (std::int32_t j = range.begin; j < range.end; ++j) {
+      SpanPlan rows(j, stepY, source.height);
+      for (std::int32_t& index : rows.index) index -= source.firstRow;
       std::uint32_t* out = destination.RowPointer(j) + first;
       std::int32_t d = j < done.rows ? std::clamp(done.columns - first, 0, count) : 0;
       const bool interior = columns.spanColumns > 2 || rows.count > 2;
@@ -194,13 +198,14 @@ template <bool kInterior>
 
 }  // namespace
 
-bool AverageSmallSpans(CImage32& destination, const CImage32& source, ResamplePath path) {
-  const std::int64_t stepX = ResampleStep(source.Width(), destination.Width());
-  const std::int64_t stepY = ResampleStep(source.Height(), destination.Height());
-  const bool avx2 = path == ResamplePath::kAvx2 || (path == ResamplePath::kAuto && Avx2Available());
-  if (!avx2 || stepX > kMaxStep || stepY > kMaxStep) return false;
-  Run(destination, source, stepX, stepY, AverageWholeSpans(destination, source));
-  return true;
+bool SmallSpans(std::int64_t stepX, std::int64_t stepY) {
+  return stepX <= kMaxStep && stepY <= kMaxStep;
+}
+
+void AverageSmallSpans(CImage32& destination, const SourceRows& source, RowRange rows) {
+  const std::int64_t stepX = ResampleStep(source.width, destination.Width());
+  const std::int64_t stepY = ResampleStep(source.height, destination.Height());
+  Run(destination, source, stepX, stepY, rows, AverageWholeSpans(destination, source, rows));
 }
 
 }  // namespace oxan

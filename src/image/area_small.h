@@ -7,12 +7,15 @@
 #pragma once
 
 #include "image/image32.h"
-#include "image/resample.h"
+#include "image/source_rows.h"
 
 namespace oxan {
 
-// False, writing nothing, when a step is longer than four source pixels or
-// the path is not AVX2 (forced, or picked because the processor has it).
-bool AverageSmallSpans(CImage32& destination, const CImage32& source, ResamplePath path);
+// Whether this form takes the scale: no step longer than four source pixels.
+bool SmallSpans(std::int64_t stepX, std::int64_t stepY);
+
+// Destination rows `rows`; `source` holds the source rows they cover. Needs
+// AVX2 and SmallSpans.
+void AverageSmallSpans(CImage32& destination, const SourceRows& source, RowRange rows);
 
 }  // namespace oxan

@@ -1,5 +1,6 @@
 #include "image/area_whole.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -52,7 +53,7 @@ struct SpanColumns {
 
 // Lanes 1 … 7 of `v` and then `next`: the column one span further on.
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned NextSpan(Unsigned v,
-                                                                    std::uint32_t next) {
+                                                                     std::uint32_t next) {
   return __builtin_shufflevector(v, Unsigned{} + next, 1, 2, 3, 4, 5, 6, 7, 8);
 }
 
@@ -86,9 +87,14 @@ template <int kFactorX>
   } else {
     for (int i = 0; i < kFactorX; ++i) {
       const std::uint32_t* at = row + i;
-      out.column[i] = Unsigned{at[0],            at[kFactorX],     at[2 * kFactorX],
-                               at[3 * kFactorX], at[4 * kFactorX], at[5 * kFactorX],
-                               at[6 * kFactorX], at[7 * kFactorX]};
+      out.column[i] = Unsigned{at[0],
+                               at[kFactorX],
+                               at[2 * kFactorX],
+                               at[3 * kFactorX],
+                               at[4 * kFactorX],
+                               at[5 * kFactorX],
+                               at[6 * kFactorX],
+                               at[7 * kFactorX]};
     }
   }
   out.column[kFactorX] = NextSpan(out.column[0], row[8 * kFactorX]);
@@ -105,17 +111,17 @@ template <int kFactorX, Place kRow, int... kColumns>
 }
 
 template <int kFactorX>
-[[gnu::target("avx2")]] void Run(CImage32& destination, const CImage32& source, int factorY,
-                                 WholeRegion region) {
+[[gnu::target("avx2")]] void Run(CImage32& destination, const SourceRows& source, int factorY,
+                                 WholeRegion region, RowRange range) {
   constexpr auto kColumns = std::make_integer_sequence<int, kFactorX + 1>{};
-  const auto stride = static_cast<std::size_t>(source.Width());
+  const auto stride = static_cast<std::size_t>(source.width);
   const auto spanRows = static_cast<std::size_t>(factorY);
   // The weights of all (kFactorX + 1) × (factorY + 1) pixels: the products
   // with a last place weigh the minimum, the rest a whole pixel.
   const auto weight = static_cast<std::uint32_t>(kFactorX * factorY) * kInteriorWeight +
                       static_cast<std::uint32_t>(kFactorX + factorY + 1) * kMinimumWeight;
-  for (std::int32_t j = 0; j < region.rows; ++j) {
-    const std::uint32_t* top = source.Pixels() + static_cast<std::size_t>(j) * spanRows * stride;
+  for (std::int32_t j = range.begin; j < std::min(range.end, region.rows); ++j) {
+    const std::uint32_t* top = source.Row(std::int64_t{j} * factorY);
     std::uint32_t* out = destination.RowPointer(j);
     for (std::int32_t d = 0; d < region.columns; d += kLanes) {
       lanes::LaneSums sums;
@@ -139,18 +145,24 @@ int WholeFactor(std::int32_t source, std::int32_t destination) {
 
 }  // namespace
 
-WholeRegion AverageWholeSpans(CImage32& destination, const CImage32& source) {
-  const int factorX = WholeFactor(source.Width(), destination.Width());
-  const int factorY = WholeFactor(source.Height(), destination.Height());
+WholeRegion AverageWholeSpans(CImage32& destination, const SourceRows& source, RowRange rows) {
+  const int factorX = WholeFactor(source.width, destination.Width());
+  const int factorY = WholeFactor(source.height, destination.Height());
   if (factorX == 0 || factorY == 0) return {};
   // Lane groups that stop before the last column, whose span is cut short
   // at the source's edge.
   const WholeRegion region{(destination.Width() - 1) / kLanes * kLanes, destination.Height() - 1};
   if (region.columns == 0 || region.rows == 0) return {};
   switch (factorX) {
-    case 2: Run<2>(destination, source, factorY, region); break;
-    case 3: Run<3>(destination, source, factorY, region); break;
-    default: Run<4>(destination, source, factorY, region); break;
+    case 2:
+      Run<2>(destination, source, factorY, region, rows);
+      break;
+    case 3:
+      Run<3>(destination, source, factorY, region, rows);
+      break;
+    default:
+      Run<4>(destination, source, factorY, region, rows);
+      break;
   }
   return region;
 }

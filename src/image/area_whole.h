@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "image/image32.h"
+#include "image/source_rows.h"
 
 namespace oxan {
 
@@ -21,8 +22,9 @@ struct WholeRegion {
   std::int32_t rows = 0;
 };
 
-// Writes the region it can when the scale is such a downscale; an empty
-// region (nothing written) otherwise. Needs AVX2.
-WholeRegion AverageWholeSpans(CImage32& destination, const CImage32& source);
+// Writes the part of the region within destination rows `rows` when the
+// scale is such a downscale, and answers the region; an empty region
+// (nothing written) otherwise. Needs AVX2.
+WholeRegion AverageWholeSpans(CImage32& destination, const SourceRows& source, RowRange rows);
 
 }  // namespace oxan

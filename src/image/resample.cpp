@@ -6,6 +6,7 @@
 
 #include "image/area_average.h"
 #include "image/area_small.h"
+#include "image/area_span.h"
 #include "image/resample_step.h"
 
 namespace oxan {
@@ -101,26 +102,25 @@ std::int64_t SourceRow(std::int32_t i, std::int64_t stepY) {
 // Each destination pixel takes the source pixel under its centre, 0 outside
 // the source. Rows are filled block by block of columns; a row whose source
 // row is the one above's copies its block from the row above.
-void Replicate(CImage32& destination, const CImage32& source) {
+void Replicate(CImage32& destination, const SourceRows& source, RowRange rows) {
   const std::int32_t dw = destination.Width();
-  const std::int32_t dh = destination.Height();
-  const std::int32_t sh = source.Height();
-  const std::int64_t stepX = ResampleStep(source.Width(), dw);
-  const std::int64_t stepY = ResampleStep(sh, dh);
+  const std::int32_t sh = source.height;
+  const std::int64_t stepX = ResampleStep(source.width, dw);
+  const std::int64_t stepY = ResampleStep(sh, destination.Height());
   std::uint32_t* const pixels = destination.Pixels();
   const auto stride = static_cast<std::size_t>(dw);
   for (std::int64_t first = 0; first < dw; first += ColumnBlock::kColumns) {
     const std::int64_t end = std::min<std::int64_t>(dw, first + ColumnBlock::kColumns);
-    const ColumnBlock block(first, end, stepX, source.Width());
+    const ColumnBlock block(first, end, stepX, source.width);
     const std::size_t segmentBytes = static_cast<std::size_t>(end - first) * sizeof(std::uint32_t);
     std::int64_t previousRow = -1;
-    for (std::int32_t i = 0; i < dh; ++i) {
+    for (std::int32_t i = rows.begin; i < rows.end; ++i) {
       const std::int64_t row = SourceRow(i, stepY);
       std::uint32_t* out = pixels + static_cast<std::size_t>(i) * stride + first;
       if (row == previousRow)
         std::memcpy(out, out - stride, segmentBytes);
       else
-        block.FillRow(out, row < sh ? source.RowPointer(static_cast<std::int32_t>(row)) : nullptr);
+        block.FillRow(out, row < sh ? source.Row(row) : nullptr);
       previousRow = row;
     }
   }
@@ -138,11 +138,44 @@ bool Avx2Available() {
 
 bool Resample(CImage32& destination, const CImage32& source, ResamplePath path) {
   if (&destination == &source) return true;  // same size: the copy changes nothing
-  if (destination.Width() % source.Width() == 0 && destination.Height() % source.Height() == 0)
-    Replicate(destination, source);
-  else if (!AverageSmallSpans(destination, source, path))
-    AreaAverage(destination, source);
+  ResamplePlan(destination.Width(), destination.Height(), source.Width(), source.Height(), path)
+      .Run(destination, SourceRows::Whole(source), {0, destination.Height()});
   return true;
+}
+
+ResamplePlan::ResamplePlan(std::int32_t destinationWidth, std::int32_t destinationHeight,
+                           std::int32_t sourceWidth, std::int32_t sourceHeight, ResamplePath path)
+    : sourceHeight_(sourceHeight), stepY_(ResampleStep(sourceHeight, destinationHeight)) {
+  const bool avx2 = path == ResamplePath::kAvx2 || (path == ResamplePath::kAuto && Avx2Available());
+  if (destinationWidth % sourceWidth == 0 && destinationHeight % sourceHeight == 0)
+    method_ = Method::kReplicate;
+  else if (avx2 && SmallSpans(ResampleStep(sourceWidth, destinationWidth), stepY_))
+    method_ = Method::kSmallSpans;
+  else
+    method_ = Method::kAreaAverage;
+}
+
+SourceRowSpan ResamplePlan::RowsOf(std::int32_t j) const {
+  if (method_ != Method::kReplicate) {
+    const Span rows = SpanOf(j, stepY_, sourceHeight_);
+    return {rows.first, rows.last};
+  }
+  const std::int64_t row = SourceRow(j, stepY_);
+  return row < sourceHeight_ ? SourceRowSpan{row, row} : SourceRowSpan{row, row - 1};
+}
+
+void ResamplePlan::Run(CImage32& destination, const SourceRows& source, RowRange rows) const {
+  switch (method_) {
+    case Method::kReplicate:
+      Replicate(destination, source, rows);
+      break;
+    case Method::kSmallSpans:
+      AverageSmallSpans(destination, source, rows);
+      break;
+    case Method::kAreaAverage:
+      AreaAverage(destination, source, rows);
+      break;
+  }
 }
 
 }  // namespace oxan

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "image/resample_step.h"
+#include "image/row_resampler.h"
 #include "resample_reference.h"
 
 namespace {
@@ -43,8 +48,7 @@ void FillRandom(CImage32& image, std::int32_t width, std::int32_t height, std::m
 
 // Pixels from three values (transparent, half red, opaque green): spans of
 // one value and spans of one alpha are common.
-void FillFewValues(CImage32& image, std::int32_t width, std::int32_t height,
-                   std::mt19937& random) {
+void FillFewValues(CImage32& image, std::int32_t width, std::int32_t height, std::mt19937& random) {
   constexpr std::uint32_t kValues[] = {0, 0x80FF0000, 0xFF00FF00};
   ASSERT_TRUE(image.Resize(width, height));
   for (std::int64_t i = 0; i < std::int64_t{width} * height; ++i)
@@ -166,6 +170,61 @@ std::vector<oxan::ResamplePath> Paths() {
   return paths;
 }
 
+// The picture fed to a RowResampler in chunks of varied sizes (a byte, a
+// part of a pixel, a pixel, pages, all the room offered).
+Pixels Streamed(const CImage32& source, std::int32_t width, std::int32_t height,
+                oxan::ResamplePath path, oxan::RowMemory memory) {
+  constexpr std::size_t kChunks[] = {1, 7, 4, 4093, std::numeric_limits<std::size_t>::max()};
+  CImage32 destination;
+  EXPECT_TRUE(destination.Resize(width, height));
+  std::fill_n(destination.Pixels(), std::int64_t{width} * height, 0xDEADBEEF);
+  oxan::RowResampler resampler(destination, source.Width(), source.Height(), path, memory);
+  EXPECT_TRUE(resampler.Ready());
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.Pixels());
+  const std::size_t total =
+      static_cast<std::size_t>(source.Width()) * static_cast<std::size_t>(source.Height()) * 4;
+  std::size_t at = 0;
+  for (std::size_t turn = 0;; ++turn) {
+    const std::span<std::uint8_t> room = resampler.Room();
+    if (room.empty() || at == total) break;
+    const std::size_t n = std::min({room.size(), kChunks[turn % std::size(kChunks)], total - at});
+    std::memcpy(room.data(), bytes + at, n);
+    at += n;
+    resampler.Filled(n);
+  }
+  EXPECT_EQ(at, total);
+  EXPECT_TRUE(resampler.Complete());
+  return Contents(destination);
+}
+
+// The ways a streamed picture can be held: the usual band (the whole
+// picture here), the smallest band that holds one destination row's rows
+// (its end at every destination row), and per-pixel sums fed by pieces of
+// three pixels (the plain rule's form, when the method averages).
+std::vector<oxan::RowMemory> Memories(const CImage32& source, std::int32_t width,
+                                      std::int32_t height, oxan::ResamplePath path) {
+  const oxan::ResamplePlan plan(width, height, source.Width(), source.Height(), path);
+  std::int64_t most = 0;
+  for (std::int32_t j = 0; j < height; ++j)
+    most = std::max(most, plan.RowsOf(j).last - plan.RowsOf(j).first + 1);
+  const std::size_t rowBytes = static_cast<std::size_t>(source.Width()) * 4;
+  return {oxan::RowMemory{}, oxan::RowMemory{static_cast<std::size_t>(most) * rowBytes, 12},
+          oxan::RowMemory{0, 12}};
+}
+
+void ExpectPixels(const Pixels& got, const Pixels& want, const CImage32& source, std::int32_t width,
+                  std::int32_t height, const char* how, oxan::ResamplePath path) {
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i], want[i]) << how << ' ' << source.Width() << "x" << source.Height() << " -> "
+                               << width << "x" << height << " at ("
+                               << i % static_cast<std::size_t>(width) << ", "
+                               << i / static_cast<std::size_t>(width) << "), path "
+                               << static_cast<int>(path);
+  }
+}
+
+// Resample on every path, and the same picture streamed on every path and
+// in every way of holding it, against the plain rule.
 void ExpectSameAsReference(const CImage32& source, std::int32_t width, std::int32_t height) {
   CImage32 reference;
   ASSERT_TRUE(reference.Resize(width, height));
@@ -176,12 +235,12 @@ void ExpectSameAsReference(const CImage32& source, std::int32_t width, std::int3
     ASSERT_TRUE(fast.Resize(width, height));
     std::fill_n(fast.Pixels(), std::int64_t{width} * height, 0xDEADBEEF);
     oxan::Resample(fast, source, path);
-    const Pixels got = Contents(fast);
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      ASSERT_EQ(got[i], want[i]) << source.Width() << "x" << source.Height() << " -> " << width
-                                 << "x" << height << " at (" << i % static_cast<std::size_t>(width)
-                                 << ", " << i / static_cast<std::size_t>(width) << "), path "
-                                 << static_cast<int>(path);
+    ExpectPixels(Contents(fast), want, source, width, height, "whole", path);
+    for (const oxan::RowMemory& memory : Memories(source, width, height, path)) {
+      SCOPED_TRACE(testing::Message()
+                   << "band " << memory.bandBytes << ", piece " << memory.pieceBytes);
+      ExpectPixels(Streamed(source, width, height, path, memory), want, source, width, height,
+                   "streamed", path);
     }
   }
 }
