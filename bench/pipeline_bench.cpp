@@ -56,7 +56,8 @@ struct Example {
 
 void LoadInto(oxan::CImage32& image, const Example& example) {
   ComRef<IStream> stream = MakeMemoryStream(example.document);
-  if (!example.loader(image, stream.Get()))
+  oxan::ImageSink sink(image);
+  if (!example.loader(sink, stream.Get()))
     throw std::runtime_error(example.name + ": no thumbnail");
 }
 
@@ -83,7 +84,8 @@ void Load(benchmark::State& state, const Example& example) {
   for (auto _ : state) {
     Rewind(stream.Get());
     oxan::CImage32 image;
-    if (!example.loader(image, stream.Get())) state.SkipWithError("no thumbnail");
+    oxan::ImageSink sink(image);
+    if (!example.loader(sink, stream.Get())) state.SkipWithError("no thumbnail");
     benchmark::DoNotOptimize(image.Pixels());
   }
 }
@@ -179,7 +181,7 @@ std::vector<Example> ReadExamples(const std::filesystem::path& dir) {
     const std::string extension = file.path().extension().string();
     if (extension != ".vfk" && extension != ".vfq") continue;
     examples.push_back({file.path().filename().string(), ReadFile(file.path()),
-                        extension == ".vfk" ? LoadVfkThumbnail : LoadTnwThumbnail});
+                        extension == ".vfk" ? ReadVfkThumbnail : ReadTnwThumbnail});
   }
   std::sort(examples.begin(), examples.end(),
             [](const Example& a, const Example& b) { return a.name < b.name; });

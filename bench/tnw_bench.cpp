@@ -2,7 +2,8 @@
 // 1024 × 1024 Zstandard thumbnail, beside the bare cost of its two main
 // parts in the same run: one ZSTD_decompressDCtx of that blob and one
 // Resample of the picture to 256 × 256. bench/compare-tnw.sh prints the
-// whole path over the sum of the parts.
+// whole path over the sum of the parts. The same for a 16384 × 16384
+// picture (Huge), streamed, beside loading it whole and resampling it.
 //
 // `tnw_bench --peak-memory` instead measures how far the heap in use rises
 // above where it stood during one extraction by the loader, beside the
@@ -79,7 +80,7 @@ void BM_ExtractThumbnail(benchmark::State& state) {
   for (auto _ : state) {
     Rewind(stream.Get());
     oxan::CImage32 square;
-    if (!ComposeThumbnail(LoadTnwThumbnail, stream.Get(), kThumbnail, square))
+    if (!ComposeThumbnail(ReadTnwThumbnail, stream.Get(), kThumbnail, square))
       state.SkipWithError("no thumbnail");
     benchmark::DoNotOptimize(square.Pixels());
   }
@@ -112,6 +113,46 @@ void BM_ResamplePicture(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ResamplePicture)->Unit(benchmark::kMillisecond);
+
+// A 16384 × 16384 picture (1 GiB) in a blob of a few MiB: the thumbnail
+// streamed from the document, beside decompressing the whole blob into one
+// buffer and resampling the whole picture, the two parts the thumbnail
+// took before it was streamed.
+constexpr std::int32_t kHugeSide = 16384;
+
+struct HugeFixture {
+  vfqtest::Bytes document = vfqtest::PatternDocument(kHugeSide, kHugeSide).Build();
+};
+
+const HugeFixture& TheHugeFixture() {
+  static const HugeFixture fixture;
+  return fixture;
+}
+
+void BM_HugeThumbnail(benchmark::State& state) {
+  ComRef<IStream> stream = MakeMemoryStream(TheHugeFixture().document);
+  for (auto _ : state) {
+    Rewind(stream.Get());
+    oxan::CImage32 square;
+    if (!ComposeThumbnail(ReadTnwThumbnail, stream.Get(), kThumbnail, square))
+      state.SkipWithError("no thumbnail");
+    benchmark::DoNotOptimize(square.Pixels());
+  }
+}
+BENCHMARK(BM_HugeThumbnail)->Unit(benchmark::kMillisecond);
+
+void BM_HugeWholeDecompressAndResample(benchmark::State& state) {
+  ComRef<IStream> stream = MakeMemoryStream(TheHugeFixture().document);
+  oxan::CImage32 picture, destination;
+  if (!destination.Resize(kThumbnail, kThumbnail)) throw std::bad_alloc();
+  for (auto _ : state) {
+    Rewind(stream.Get());
+    if (!LoadTnwThumbnail(picture, stream.Get())) state.SkipWithError("no picture");
+    oxan::Resample(destination, picture);
+    benchmark::DoNotOptimize(destination.Pixels());
+  }
+}
+BENCHMARK(BM_HugeWholeDecompressAndResample)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RunOnFuzzStack([&] {
     ComRef<IStream> stream = MakeMemoryStream(std::vector<std::uint8_t>(data, data + size));
     oxan::CImage32 square;
-    ComposeThumbnail(LoadVfkThumbnail, stream.Get(), 48, square);
+    ComposeThumbnail(ReadVfkThumbnail, stream.Get(), 48, square);
   });
   return 0;
 }

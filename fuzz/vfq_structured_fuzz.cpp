@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ComRef<IStream> stream = MakeMemoryStream(std::move(file));
     oxan::CImage32 square;
-    ComposeThumbnail(LoadTnwThumbnail, stream.Get(), 48, square);
+    ComposeThumbnail(ReadTnwThumbnail, stream.Get(), 48, square);
   });
   return 0;
 }

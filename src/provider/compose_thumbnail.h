@@ -1,7 +1,9 @@
 // The portable core of a thumbnail request: load the stored picture with the
 // format's loader, fit it into a cx × cx square with its aspect kept (small
 // pictures are enlarged), resample it and copy it centred onto a transparent
-// square. Touches the stream only through the loader; keeps no state.
+// square. The picture is resampled as its rows arrive, so the memory it
+// takes is bounded by the square, not by the stored picture. Touches the
+// stream only through the loader; keeps no state.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,8 @@
-// A format loader: fills `image` from the document stream and answers true
-// when the image holds the document's stored thumbnail at its stored size.
+// A format loader: hands the document's stored thumbnail, read from the
+// stream, to `sink`; true when the sink took all of it at its stored size.
 #pragma once
 
-#include "image/image32.h"
+#include "image/picture_sink.h"
 #include "platform/com.h"
 
-using Loader = bool (*)(oxan::CImage32& image, IStream* stream);
+using Loader = bool (*)(oxan::PictureSink& sink, IStream* stream);

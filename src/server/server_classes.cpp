@@ -25,9 +25,9 @@ const ServerClass* FindServerClass(REFCLSID clsid) noexcept {
 Loader LoaderOf(std::int32_t formatSelector) noexcept {
   switch (formatSelector) {
     case kNativeFormat:
-      return LoadVfkThumbnail;
+      return ReadVfkThumbnail;
     case kTnwFormat:
-      return LoadTnwThumbnail;
+      return ReadTnwThumbnail;
     default:
       return nullptr;
   }

@@ -33,6 +33,6 @@ std::span<const ServerClass> ServerClasses() noexcept;
 // The class with this identifier, or null.
 const ServerClass* FindServerClass(REFCLSID clsid) noexcept;
 
-// The loader a format selector binds: LoadVfkThumbnail for 0, the TNW loader
+// The loader a format selector binds: ReadVfkThumbnail for 0, the TNW loader
 // for 1, null for anything else.
 Loader LoaderOf(std::int32_t formatSelector) noexcept;

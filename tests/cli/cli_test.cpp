@@ -152,7 +152,7 @@ TEST_F(VfkthumbCommand, WritesTheShellsBitmapInABmp) {
   // The same document through the provider gives the same header and rows.
   ComRef<IInitializeWithStream> provider;
   ASSERT_EQ(
-      CreateVeskThumbnailProvider(LoadVfkThumbnail, IID_IInitializeWithStream, provider.PutVoid()),
+      CreateVeskThumbnailProvider(ReadVfkThumbnail, IID_IInitializeWithStream, provider.PutVoid()),
       S_OK);
   ComRef<IStream> stream = MakeMemoryStream(document);
   ASSERT_EQ(provider->Initialize(stream.Get(), STGM_READ), S_OK);

@@ -31,7 +31,7 @@ ComRef<IStream> DocumentStream(std::int32_t width, std::int32_t height, std::uin
       WriteVfk(vfktest::ThumbnailDocument(width, height, pixels, vfktest::kZlib)));
 }
 
-ComRef<IThumbnailProvider> NewProvider(Loader loader = LoadVfkThumbnail) {
+ComRef<IThumbnailProvider> NewProvider(Loader loader = ReadVfkThumbnail) {
   ComRef<IThumbnailProvider> provider;
   EXPECT_EQ(CreateVeskThumbnailProvider(loader, IID_IThumbnailProvider, provider.PutVoid()), S_OK);
   return provider;
@@ -72,7 +72,7 @@ struct Request {
   WTS_ALPHATYPE alpha;
 };
 
-Request Thumbnail(IStream* stream, UINT cx, Loader loader = LoadVfkThumbnail) {
+Request Thumbnail(IStream* stream, UINT cx, Loader loader = ReadVfkThumbnail) {
   ComRef<IThumbnailProvider> provider = NewProvider(loader);
   EXPECT_EQ(Initialize(provider.Get(), stream), S_OK);
   HBITMAP bitmap = nullptr;
@@ -121,7 +121,7 @@ TEST(VeskThumbnailProvider, ThumbnailsTnwDocuments) {
     const std::vector<std::uint32_t> pixels(200 * 100, kColour);
     ComRef<IStream> stream =
         MakeMemoryStream(vfqtest::ThumbnailDocument(200, 100, pixels, type).Build());
-    const Request request = Thumbnail(stream.Get(), 64, LoadTnwThumbnail);
+    const Request request = Thumbnail(stream.Get(), 64, ReadTnwThumbnail);
     ASSERT_EQ(request.result, S_OK);
     const Dib dib = ReadDib(request.bitmap.Get());
     EXPECT_EQ(dib.At(0, 63 - 16), kColour);  // rows 16 … 47 hold the picture
@@ -148,12 +148,12 @@ TEST(VeskThumbnailProvider, WritesTheBottomRowFirstAsBlueGreenRedAlpha) {
             (std::vector<std::uint8_t>{255, 0, 0, 255}));
 }
 
-bool FailingLoader(oxan::CImage32& image, IStream*) {
-  image.Resize(8, 8);
+bool FailingLoader(oxan::PictureSink& sink, IStream*) {
+  sink.Begin(8, 8);
   return false;
 }
 
-bool ThrowingLoader(oxan::CImage32&, IStream*) { throw std::bad_alloc(); }
+bool ThrowingLoader(oxan::PictureSink&, IStream*) { throw std::bad_alloc(); }
 
 TEST(VeskThumbnailProvider, GivesUpTheStreamWhateverTheLoaderDoes) {
   struct Case {
@@ -162,7 +162,7 @@ TEST(VeskThumbnailProvider, GivesUpTheStreamWhateverTheLoaderDoes) {
     HRESULT result;
   };
   const Case cases[] = {
-      {"loads", LoadVfkThumbnail, S_OK},
+      {"loads", ReadVfkThumbnail, S_OK},
       {"fails", FailingLoader, S_FALSE},
       {"throws", ThrowingLoader, S_FALSE},
   };

@@ -70,7 +70,7 @@ TEST(Regressions, EveryDocumentGivesWhatItsNameSays) {
       ComRef<IStream> stream = MakeMemoryStream(bytes);
       oxan::CImage32 square;
       loaded =
-          ComposeThumbnail(tnw ? LoadTnwThumbnail : LoadVfkThumbnail, stream.Get(), 96, square);
+          ComposeThumbnail(tnw ? ReadTnwThumbnail : ReadVfkThumbnail, stream.Get(), 96, square);
     });
     const std::string name = path.filename().string();
     if (name.find(".thumbnail.") != std::string::npos) {

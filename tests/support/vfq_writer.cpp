@@ -3,6 +3,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 #include "formats/tnw/document_generated.h"
@@ -154,6 +155,43 @@ Bytes ZstdBlob(const Bytes& content, std::optional<std::uint64_t> declared) {
   if (ZSTD_isError(size)) throw std::runtime_error("ZSTD_compress failed");
   blob.resize(at + size);
   return blob;
+}
+
+std::uint32_t PatternPixel(std::int64_t x, std::int64_t y) {
+  const auto block = static_cast<std::uint32_t>((x >> 6) * 7919 + (y >> 6) * 104729);
+  const std::uint32_t alpha = (block % 5 == 0) ? 0 : (block % 5 == 1) ? 0x80 : 0xFF;
+  return alpha << 24 | (block * 2654435761u) >> 8;
+}
+
+VfqWriter PatternDocument(std::int32_t width, std::int32_t height) {
+  const std::uint64_t contentSize = std::uint64_t(width) * std::uint64_t(height) * 4;
+  Bytes blob = {kZstdBlob};
+  AppendLe64(blob, contentSize);
+  std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
+  ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, 1);
+  ZSTD_CCtx_setPledgedSrcSize(context.get(), contentSize);
+  std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
+  Bytes out(ZSTD_CStreamOutSize());
+  for (std::int32_t y = 0; y <= height; ++y) {
+    const bool last = y == height;
+    if (!last)
+      for (std::int32_t x = 0; x < width; ++x)
+        row[static_cast<std::size_t>(x)] = PatternPixel(x, y);
+    ZSTD_inBuffer in{row.data(), last ? 0 : row.size() * 4, 0};
+    for (;;) {
+      ZSTD_outBuffer output{out.data(), out.size(), 0};
+      const std::size_t left =
+          ZSTD_compressStream2(context.get(), &output, &in, last ? ZSTD_e_end : ZSTD_e_continue);
+      if (ZSTD_isError(left)) throw std::runtime_error("ZSTD_compressStream2 failed");
+      blob.insert(blob.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(output.pos));
+      if (last ? left == 0 : in.pos == in.size) break;
+    }
+  }
+  VfqWriter writer;
+  const std::int64_t vidx = writer.NewVidx();
+  writer.AddStream(blob, vidx);
+  writer.AddStream(DocumentRoot(Thumbnail{width, height, vidx}), kRootVidx);
+  return writer;
 }
 
 Bytes DocumentRoot(std::optional<Thumbnail> thumbnail) {

@@ -74,4 +74,12 @@ Bytes DocumentRoot(std::optional<Thumbnail> thumbnail);
 VfqWriter ThumbnailDocument(std::int32_t width, std::int32_t height,
                             const std::vector<std::uint32_t>& pixels, std::uint8_t blobType);
 
+// Pixel (x, y) of the pattern picture: blocks of 64 × 64 pixels of one
+// colour and alpha each, so that very large pictures compress to little.
+std::uint32_t PatternPixel(std::int64_t x, std::int64_t y);
+
+// A document whose thumbnail is the pattern picture of width × height in a
+// Zstandard blob, compressed row by row: the picture is never held whole.
+VfqWriter PatternDocument(std::int32_t width, std::int32_t height);
+
 }  // namespace vfqtest

@@ -105,7 +105,8 @@ TEST(ReadThumbnailBlob, SizesThePictureOnlyOnceTheBlobCanFillIt) {
     tnw::DecompressorPool pool;
     Requests::sizes.clear();
     oxan::CImage32 picture(kRequests);
-    EXPECT_EQ(tnw::ReadThumbnailBlob(*document.store, blob, pool, kSide, kSide, picture), c.read);
+    oxan::ImageSink sink(picture);
+    EXPECT_EQ(tnw::ReadThumbnailBlob(*document.store, blob, pool, kSide, kSide, sink), c.read);
     EXPECT_EQ(Requests::sizes,
               c.read ? std::vector<std::uint64_t>{kPixelBytes} : std::vector<std::uint64_t>{});
   }

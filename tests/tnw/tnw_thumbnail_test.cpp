@@ -278,8 +278,9 @@ TEST(TnwDocumentReader, ReportsABrokenBlobStreamWithItsPlace) {
   ComRef<IStream> stream = MakeMemoryStream(file);
   tnw::TnwDocumentReader reader(OpenStore(stream.Get(), file.size()));
   oxan::CImage32 image;
+  oxan::ImageSink sink(image);
   try {
-    reader.ExtractThumbnail(image);
+    reader.ExtractThumbnail(sink);
     FAIL() << "no exception";
   } catch (const oxan::FException& error) {
     EXPECT_EQ(error.code, 2);

@@ -16,9 +16,9 @@ Loader LoaderForDocument(IStream* stream) {
   LARGE_INTEGER start{};
   if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return nullptr;
   if (read == sizeof native::kMagic && std::memcmp(signature, native::kMagic, read) == 0)
-    return LoadVfkThumbnail;
+    return ReadVfkThumbnail;
   if (read >= sizeof tnw::kMagic && std::memcmp(signature, tnw::kMagic, sizeof tnw::kMagic) == 0)
-    return LoadTnwThumbnail;
+    return ReadTnwThumbnail;
   return nullptr;
 }
 

@@ -60,18 +60,16 @@ std::optional<ThumbElement> ParseThumbElement(const char* xml) {
 }
 
 // Reads the container header and the XML text after it. Nullopt for a wrong
-// magic, a text longer than the rest of the stream, or a short read; the
-// placeholder goes into the image when the XML length is beyond its limit.
-std::optional<ThumbElement> ReadThumbElement(oxan::CImage32& image, IStream* stream) {
+// magic, a text longer than the rest of the stream, or a short read, and
+// with `overlong` set when the XML length is beyond its limit.
+std::optional<ThumbElement> ReadThumbElement(IStream* stream, bool& overlong) {
   std::uint8_t header[kHeaderSize];
   if (!ReadAll(stream, header, sizeof kMagic) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
     return std::nullopt;
   if (!ReadAll(stream, header + sizeof kMagic, kHeaderSize - sizeof kMagic)) return std::nullopt;
   const std::uint32_t xmlLength = ReadLe32(header + kXmlLengthAt);
   if (xmlLength >= kXmlLengthLimit) {
-    image.Resize(oxan::kPlaceholderSide, oxan::kPlaceholderSide);
-    image.FillChecker(image.Width(), image.Height(), oxan::kPlaceholderColourA,
-                      oxan::kPlaceholderColourB);
+    overlong = true;
     return std::nullopt;
   }
   // No buffer for more text than the stream still holds: the read would
@@ -115,15 +113,36 @@ bool ReadThumbEntry(IStream* stream, const std::string& bin, std::span<std::uint
   }
 }
 
+// The picture is at most 4 MiB, so the sink gives it its room whole, which
+// the payload is unpacked into.
+bool Read(oxan::PictureSink& sink, IStream* stream, bool& overlong) {
+  const std::optional<ThumbElement> thumb = ReadThumbElement(stream, overlong);
+  if (!thumb || !sink.Begin(thumb->width, thumb->height)) return false;
+  const std::span<std::uint8_t> pixels = sink.Room();
+  if (pixels.size() !=
+          static_cast<std::size_t>(thumb->width) * static_cast<std::size_t>(thumb->height) * 4 ||
+      !ReadThumbEntry(stream, thumb->bin, pixels))
+    return false;
+  sink.Filled(pixels.size());
+  return true;
+}
+
 }  // namespace
 }  // namespace native
 
+bool ReadVfkThumbnail(oxan::PictureSink& sink, IStream* stream) {
+  bool overlong = false;
+  return native::Read(sink, stream, overlong);
+}
+
 bool LoadVfkThumbnail(oxan::CImage32& image, IStream* stream) {
-  const std::optional<native::ThumbElement> thumb = native::ReadThumbElement(image, stream);
-  if (!thumb) return false;
-  if (!image.Resize(thumb->width, thumb->height)) return false;
-  const std::span<std::uint8_t> pixels(
-      reinterpret_cast<std::uint8_t*>(image.Pixels()),
-      static_cast<std::size_t>(thumb->width) * static_cast<std::size_t>(thumb->height) * 4);
-  return native::ReadThumbEntry(stream, thumb->bin, pixels);
+  oxan::ImageSink sink(image);
+  bool overlong = false;
+  if (native::Read(sink, stream, overlong)) return true;
+  if (overlong) {
+    image.Resize(oxan::kPlaceholderSide, oxan::kPlaceholderSide);
+    image.FillChecker(image.Width(), image.Height(), oxan::kPlaceholderColourA,
+                      oxan::kPlaceholderColourB);
+  }
+  return false;
 }

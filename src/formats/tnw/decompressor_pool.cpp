@@ -3,6 +3,7 @@
 #include <zstd.h>
 
 #include <mutex>
+#include <new>
 
 namespace tnw {
 namespace {
@@ -15,7 +16,7 @@ void DCtxFree::operator()(ZSTD_DCtx* context) const noexcept { ZSTD_freeDCtx(con
 
 DecompressorPool::DecompressorPool() : section_(kSpinCount) {}
 
-ZSTD_DCtx* DecompressorPool::Take() {
+ZSTD_DCtx* DecompressorPool::TakeContext() {
   {
     const std::lock_guard lock(section_);
     if (!idle_.empty()) {
@@ -37,14 +38,20 @@ void DecompressorPool::Return(ZSTD_DCtx* context) {
   idle_.push_back(context);
 }
 
-std::ptrdiff_t DecompressorPool::decompress(const void* source, std::size_t sourceSize,
-                                            void* destination, std::size_t destinationCapacity) {
-  ZSTD_DCtx* context = Take();
-  if (!context) return -1;
-  const std::size_t written =
-      ZSTD_decompressDCtx(context, destination, destinationCapacity, source, sourceSize);
-  Return(context);
-  return ZSTD_isError(written) ? -1 : static_cast<std::ptrdiff_t>(written);
+DecompressorPool::Lease DecompressorPool::Take() {
+  ZSTD_DCtx* context = TakeContext();
+  if (context) ZSTD_DCtx_reset(context, ZSTD_reset_session_and_parameters);
+  return Lease(*this, context);
+}
+
+// A context that cannot go back to the idle queue (no memory for it) stays
+// owned by the pool and is freed with it.
+DecompressorPool::Lease::~Lease() {
+  if (!context_) return;
+  try {
+    pool_.Return(context_);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 std::size_t DecompressorPool::contextCount() {

@@ -1,6 +1,6 @@
-// Zstandard decompression contexts, reused: a context is taken from the idle
+// Zstandard decompression contexts, reused: a context is leased from the idle
 // queue (or created when it is empty) for one decompression and returned
-// afterwards. The critical section is held only while a context is taken or
+// when the lease ends. The critical section is held only while a context is taken or
 // returned, never while one is created or used, so several threads may
 // decompress at once. Destroying the pool frees every context it created.
 #pragma once
@@ -28,16 +28,28 @@ class DecompressorPool {
   DecompressorPool(const DecompressorPool&) = delete;
   DecompressorPool& operator=(const DecompressorPool&) = delete;
 
-  // Every frame of `source` into `destination`; the number of bytes written,
-  // or -1 when Zstandard reports an error or no context could be had.
-  std::ptrdiff_t decompress(const void* source, std::size_t sourceSize, void* destination,
-                            std::size_t destinationCapacity);
+  // One context for one decompression, reset to a new session with the
+  // default parameters; returned to the pool when the lease ends. Null when
+  // no context could be had.
+  class Lease {
+   public:
+    Lease(DecompressorPool& pool, ZSTD_DCtx_s* context) noexcept : pool_(pool), context_(context) {}
+    ~Lease();
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ZSTD_DCtx_s* get() const noexcept { return context_; }
+
+   private:
+    DecompressorPool& pool_;
+    ZSTD_DCtx_s* context_;
+  };
+  Lease Take();
 
   // Contexts created so far (each reused once returned).
   std::size_t contextCount();
 
  private:
-  ZSTD_DCtx_s* Take();
+  ZSTD_DCtx_s* TakeContext();
   void Return(ZSTD_DCtx_s* context);
 
   platform::CriticalSection section_;

@@ -1,27 +1,30 @@
 // The thumbnail's pixel blob: raw (type 255) or Zstandard (type 3) content of
 // the logical stream at a vidx. The first width × height × 4 content bytes
-// become the pixels of `picture`; a content that matches the picture's size
-// is read or decompressed straight into it, so no second copy of the picture
-// is ever held.
+// are the picture's, handed to a sink as they are read or decompressed; the
+// rest of a longer content is decompressed into a small buffer and dropped,
+// so memory stays bounded whatever the sizes say (beyond what the sink holds:
+// the input, whole up to 4 MiB and else in pieces, and the window a
+// Zstandard frame asks for).
 //
-// Nothing is sized from a declared number before the file shows it can back
-// it: the picture only once the raw content is long enough, or the Zstandard
-// frames can reach its size (their headers and block count bound what they
-// decompress to); a larger declared content only up to that bound. The
-// stream's own length is bounded by the file (StreamReader).
+// The sink is not sized before the blob shows it can back the picture as far
+// as it can without decoding: a raw content long enough, a declared size
+// within the limits, a payload held whole whose frames can reach the
+// pixels (their headers and block count bound what they decompress to).
+// The stream's own length is bounded by the file (StreamReader).
 //
-// False, the blob being unreadable and `picture` unspecified: another type, a
-// stream shorter than its header, a content (declared or decompressed)
-// shorter than the pixels or longer than kMaxBlobBytes, frames that cannot
-// reach the pixels, a Zstandard error, no memory. An oxan::TNWError from the
-// blob's stream is thrown again with the store's describe text for the vidx
-// appended.
+// False, the blob being unreadable and the sink's picture incomplete:
+// another type, a stream shorter than its header, a content (declared or
+// decompressed) shorter than the pixels or longer than kMaxBlobBytes, a
+// decompressed content longer than declared, frames cut short, a Zstandard
+// error, a sink that cannot take the size, no memory. An oxan::TNWError from
+// the blob's stream is thrown again with the store's describe text for the
+// vidx appended.
 #pragma once
 
 #include <cstdint>
 
 #include "formats/tnw/decompressor_pool.h"
-#include "image/image32.h"
+#include "image/picture_sink.h"
 #include "pagestore/readable_page_store.h"
 
 namespace tnw {
@@ -30,6 +33,6 @@ inline constexpr std::uint64_t kMaxBlobBytes = 0x7FFFFFFF;
 
 bool ReadThumbnailBlob(pagestore::ReadablePageStore& store, std::int64_t vidx,
                        DecompressorPool& pool, std::int32_t width, std::int32_t height,
-                       oxan::CImage32& picture);
+                       oxan::PictureSink& sink);
 
 }  // namespace tnw

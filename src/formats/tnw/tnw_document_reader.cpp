@@ -17,7 +17,7 @@ TnwDocumentReader::TnwDocumentReader(std::unique_ptr<pagestore::ReadablePageStor
 
 TnwDocumentReader::~TnwDocumentReader() { pool_.reset(); }
 
-bool TnwDocumentReader::ExtractThumbnail(oxan::CImage32& image) {
+bool TnwDocumentReader::ExtractThumbnail(oxan::PictureSink& sink) {
   std::unique_ptr<std::uint8_t[]> root;
   try {
     root = ReadDocumentRoot(*store_);
@@ -30,17 +30,11 @@ bool TnwDocumentReader::ExtractThumbnail(oxan::CImage32& image) {
   const std::int32_t height = thumbnail->height();
   if (width < 1 || height < 1 || std::int64_t{width} * height > kMaxPixelBytes / 4) return false;
 
-  // Decoded into an image of its own, so a failure leaves `image` as it came.
-  oxan::CImage32 decoded;
-  bool read;
   try {
-    read = ReadThumbnailBlob(*store_, thumbnail->blob_vidx(), *pool_, width, height, decoded);
+    return ReadThumbnailBlob(*store_, thumbnail->blob_vidx(), *pool_, width, height, sink);
   } catch (const oxan::TNWError& error) {
     throw oxan::FException(error.what(), kBlobReadFailure);
   }
-  if (!read) return false;
-  image.Swap(decoded);
-  return true;
 }
 
 }  // namespace tnw

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "formats/tnw/decompressor_pool.h"
-#include "image/image32.h"
+#include "image/picture_sink.h"
 #include "pagestore/readable_page_store.h"
 
 namespace tnw {
@@ -15,12 +15,12 @@ class TnwDocumentReader {
   explicit TnwDocumentReader(std::unique_ptr<pagestore::ReadablePageStore> store);
   ~TnwDocumentReader();  // the pool first, then the store
 
-  // True when `image` holds the stored thumbnail; false, with the image as
-  // it came, when the root cannot be read or verified (oxan::TNWError),
-  // names no thumbnail, has a size outside 1 … 2^31 − 1 bytes, or the blob
-  // is unreadable. A broken blob stream throws oxan::FException with code
-  // kBlobReadFailure; store, mapper and stream errors pass through.
-  bool ExtractThumbnail(oxan::CImage32& image);
+  // True when `sink` took the whole stored thumbnail; false when the root
+  // cannot be read or verified (oxan::TNWError), names no thumbnail, has a
+  // size outside 1 … 2^31 − 1 bytes (the sink then got nothing), or the
+  // blob is unreadable. A broken blob stream throws oxan::FException with
+  // code kBlobReadFailure; store, mapper and stream errors pass through.
+  bool ExtractThumbnail(oxan::PictureSink& sink);
 
  private:
   std::unique_ptr<pagestore::ReadablePageStore> store_;
