@@ -7,7 +7,7 @@
 #   byte for byte equal to the Linux vfkthumb's BMP pixels, a damaged
 #   document without a thumbnail, every document that ever broke a loader
 #   (the fault documents of the linux build, tests/regressions/found/
-#   documents), one
+#   documents), a document whose stored picture is 16384 x 16384, one
 #   request from several apartments at once, the process ending while
 #   threads ask for thumbnails, then regsvr32 /u (twice: the
 #   second fails) and no key left; then regsvr32 /n /i:user for one user
@@ -78,6 +78,12 @@ done
 documents=("$linux"/examples/*.vfk "$linux"/examples/*.vfq)
 check_thumbnails "$wine" "$windows/shell_client.exe" com "$linux" "$work" \
   "$(IFS=,; echo "${sides[*]}")" "${documents[@]}" || fail "thumbnails of the examples"
+
+# A 16384 x 16384 stored picture (1 GiB): the 32-bit library too must make
+# its thumbnail, in memory bounded by the thumbnail.
+"$linux/tests/support/make_huge_document" "$work/huge.vfq" || fail "writing huge.vfq"
+check_thumbnails "$wine" "$windows/shell_client.exe" com "$linux" "$work" 256 "$work/huge.vfq" ||
+  fail "the thumbnail of a 16384 x 16384 picture"
 
 head -c 300 "$linux/examples/large.vfk" >"$work/damaged.vfk"
 expect_status 1 "damaged document" client thumbnails "$(windows_name "$work/out")" 96 \
