@@ -19,18 +19,10 @@ std::uint64_t CountList(const FreeBlock* block, std::uint64_t limit) {
 void FormatChunk(ChunkHeader& chunk, std::uint64_t blockSize) {
   chunk.blockSize = blockSize;
   chunk.localFree = nullptr;
+  chunk.untouched = blockSize;
   chunk.remoteFree.store(nullptr, std::memory_order_seq_cst);  // a full fence on x86-64
-
-  char* const base = reinterpret_cast<char*>(&chunk);
-  FreeBlock** link = &chunk.localFree;
-  for (std::uint64_t offset = blockSize; offset < kChunkSize; offset += blockSize) {
-    auto* block = reinterpret_cast<FreeBlock*>(base + offset);
-    VFK_UNPOISON(block, sizeof(FreeBlock));
-    *link = block;
-    link = &block->next;
-    PoisonTail(block, blockSize);
-  }
-  *link = nullptr;
+  VFK_POISON(reinterpret_cast<char*>(&chunk) + blockSize,
+             static_cast<std::size_t>(kChunkSize - blockSize));
 }
 
 bool TakeRemote(ChunkHeader& chunk) {
@@ -56,7 +48,7 @@ bool IsCompletelyFree(const ChunkHeader& chunk) {
   const std::uint64_t local = CountList(chunk.localFree, capacity);
   const std::uint64_t remote =
       CountList(chunk.remoteFree.load(std::memory_order_acquire), capacity);
-  return local + remote == capacity;
+  return local + remote + UntouchedBlocks(chunk) == capacity;
 }
 
 }  // namespace oxan::memory

@@ -5,6 +5,9 @@
 //                     bookkeeping after it, inside the same B bytes)
 //   offset B·k        block k, k = 1 … N − 1
 // A free block's first 8 bytes point to the next free block (null ends).
+// Blocks never handed out since the chunk was formatted are on no list:
+// they lie from `untouched` on and are handed out in ascending order once
+// the local list is empty, so only memory that is used is ever touched.
 //
 // Threads: the local list belongs to the owner thread alone. The remote list
 // is a multi-producer stack: any thread pushes, only the owner empties it, by
@@ -28,7 +31,8 @@ struct ChunkHeader {
   std::atomic<std::uint32_t> owner{0};  // thread identifier; 0 when unowned
   FreeBlock* localFree = nullptr;
   std::atomic<FreeBlock*> remoteFree{nullptr};
-  std::uint64_t blockSize = 0;  // 0 until first formatted
+  std::uint64_t blockSize = 0;           // 0 until first formatted
+  std::uint64_t untouched = kChunkSize;  // offset of the first block never handed out
 };
 
 inline ChunkHeader* ChunkOf(const void* address) {
@@ -36,8 +40,13 @@ inline ChunkHeader* ChunkOf(const void* address) {
                                         ~static_cast<std::uintptr_t>(kChunkSize - 1));
 }
 
-// Links every block of the chunk into its local list in ascending order.
+// Makes every block of the chunk free and untouched, writing none of them.
 void FormatChunk(ChunkHeader& chunk, std::uint64_t blockSize);
+
+// Blocks never handed out since the chunk was formatted.
+inline std::uint64_t UntouchedBlocks(const ChunkHeader& chunk) {
+  return chunk.blockSize == 0 ? 0 : (kChunkSize - chunk.untouched) / chunk.blockSize;
+}
 
 // A free block keeps its link addressable and the rest poisoned.
 inline void PoisonTail(void* block, std::uint64_t blockSize) {
@@ -45,13 +54,27 @@ inline void PoisonTail(void* block, std::uint64_t blockSize) {
              static_cast<std::size_t>(blockSize - sizeof(FreeBlock)));
 }
 
-// Owner only: next block of the local list, or null when it is empty.
+// Owner only: next block of the local list, else the first untouched
+// block; null when there is neither.
 inline void* PopLocal(ChunkHeader& chunk) {
   FreeBlock* block = chunk.localFree;
-  if (!block) return nullptr;
-  chunk.localFree = block->next;
+  if (block) {
+    chunk.localFree = block->next;
+  } else if (chunk.untouched + chunk.blockSize <= kChunkSize) {
+    block = reinterpret_cast<FreeBlock*>(reinterpret_cast<char*>(&chunk) + chunk.untouched);
+    chunk.untouched += chunk.blockSize;
+  } else {
+    return nullptr;
+  }
   VFK_UNPOISON(block, static_cast<std::size_t>(chunk.blockSize));
   return block;
+}
+
+// Any free block on a list or untouched. For the owner, or for a chunk in
+// a shared queue (whose local list and untouched blocks nobody changes).
+inline bool HasFreeBlocks(const ChunkHeader& chunk) {
+  return chunk.localFree || chunk.remoteFree.load(std::memory_order_relaxed) ||
+         UntouchedBlocks(chunk) > 0;
 }
 
 // Owner only: moves the remote list into the empty local list; false when

@@ -37,12 +37,11 @@ Region* Region::Create() {
   char* const base = static_cast<char*>(memory);
   new (base) ChunkHeader();
   auto* region = new (base + kRegionOffset) Region();
+  // The other chunks' headers are made when they are first taken: a chunk
+  // not used is not touched.
   std::lock_guard lock(region->chunkQueueMutex_);
-  for (std::size_t k = 0; k < kChunksPerRegion; ++k) {
-    char* const chunk = base + k * kChunkSize;
-    region->freeChunks_.push_back(k == 0 ? reinterpret_cast<ChunkHeader*>(chunk)
-                                         : new (chunk) ChunkHeader());
-  }
+  for (std::size_t k = 0; k < kChunksPerRegion; ++k)
+    region->freeChunks_.push_back(reinterpret_cast<ChunkHeader*>(base + k * kChunkSize));
   return region;
 }
 
@@ -73,6 +72,7 @@ ChunkHeader* Region::Acquire(std::uint64_t blockSize) {
     if (!freeChunks_.empty()) {
       ChunkHeader* chunk = freeChunks_.front();
       freeChunks_.pop_front();
+      if (chunk != &ChunkAt(0)) new (chunk) ChunkHeader();
       FormatChunk(*chunk, blockSize);
       return chunk;
     }
@@ -99,7 +99,7 @@ ChunkHeader* Region::TakeFreedUpFromFull(ClassQueues& queues) {
   for (std::size_t left = queues.full.size(); left > 0; --left) {
     ChunkHeader* chunk = queues.full.front();
     queues.full.pop_front();
-    if (!chunk->localFree && !chunk->remoteFree.load(std::memory_order_relaxed)) {
+    if (!HasFreeBlocks(*chunk)) {
       queues.full.push_back(chunk);
       continue;
     }
@@ -137,7 +137,7 @@ ChunkHeader* Region::TakeFreeChunkOfOtherClass(std::uint64_t blockSize) {
 void Region::Release(ChunkHeader& chunk) {
   chunk.owner.store(0, std::memory_order_relaxed);
   ClassQueues& queues = QueuesFor(chunk.blockSize);
-  if (chunk.localFree || chunk.remoteFree.load(std::memory_order_relaxed)) {
+  if (HasFreeBlocks(chunk)) {
     std::lock_guard lock(queues.partialMutex);
     queues.partial.push_back(&chunk);
   } else {

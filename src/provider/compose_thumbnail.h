@@ -22,9 +22,9 @@ struct StoredSize {
   std::int32_t height = 0;
 };
 
-// `canvas` becomes the cx × cx square (1 × 1 when that size cannot be had),
-// cleared to 0 before the load. False when the loader reports failure; the
-// canvas is then still all 0. When given, `stored` receives the loaded
-// picture's size.
+// `canvas` becomes the cx × cx square (1 × 1 when that size cannot be had):
+// the fitted picture centred on it, 0 around it. False when the loader
+// reports failure; the canvas is then all 0. When given, `stored` receives
+// the loaded picture's size.
 bool ComposeThumbnail(Loader loader, IStream* stream, std::uint32_t cx, oxan::CImage32& canvas,
                       StoredSize* stored = nullptr);

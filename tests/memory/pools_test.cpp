@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
+#include "memory/aligned_heap.h"
 #include "memory/chunk.h"
+#include "memory/poison.h"
 #include "memory/size_classes.h"
 
 namespace {
@@ -55,6 +60,31 @@ TEST(Pools, AFreshChunkHandsOutItsBlocksInAscendingOrder) {
     EXPECT_EQ(pools.RegionCount(), 1u);
     for (void* block : blocks) pools.Free(block);
   }
+}
+
+// A chunk writes only the blocks it hands out (fresh memory is not touched
+// before it is used), and its untouched blocks still count as free.
+TEST(Chunk, TouchesOnlyTheBlocksItHandsOut) {
+  constexpr std::uint64_t kBlock = kClassSizes[k64K];
+  void* memory = oxan::memory::AlignedAlloc(kChunkSize, kChunkSize);
+  ASSERT_NE(memory, nullptr);
+  std::memset(memory, 0xA5, kChunkSize);
+  auto* chunk = new (memory) ChunkHeader();
+  oxan::memory::FormatChunk(*chunk, kBlock);
+  char* const base = static_cast<char*>(memory);
+  void* first = oxan::memory::PopLocal(*chunk);
+  void* second = oxan::memory::PopLocal(*chunk);
+  EXPECT_EQ(first, base + kBlock);
+  EXPECT_EQ(second, base + 2 * kBlock);
+  VFK_UNPOISON(base + 3 * kBlock, kChunkSize - 3 * kBlock);
+  EXPECT_TRUE(std::all_of(base + 3 * kBlock, base + kChunkSize,
+                          [](char byte) { return byte == static_cast<char>(0xA5); }));
+  EXPECT_FALSE(oxan::memory::IsCompletelyFree(*chunk));
+  oxan::memory::PushLocal(*chunk, second);
+  oxan::memory::PushLocal(*chunk, first);
+  EXPECT_TRUE(oxan::memory::IsCompletelyFree(*chunk));
+  VFK_UNPOISON(memory, kChunkSize);
+  oxan::memory::AlignedFree(memory);
 }
 
 TEST(Pools, RemoteFreesWaitUntilTheLocalListIsEmpty) {
