@@ -1,45 +1,46 @@
 #!/usr/bin/env bash
-# Times the whole vfkthumb process against vipsthumbnail (libvips-tools) on
-# the same 1024 × 1024 picture: vfkthumb --size 256 on the zlib-compressed
-# example document, vipsthumbnail -s 256 on that picture saved as PNG with
-# libvips' default settings (taken from vfkthumb's own 1024 × 1024 output, an
-# exact copy). Runs are interleaved; prints the median of each and the ratio.
-# Needs the linux preset built.
+# Times whole vfkthumb processes, the common case on Linux (the desktop's
+# thumbnail factory starts one per file), with hyperfine:
+#   fixed cost: vfkthumb --size 256 on the smallest example (icon.vfk)
+#     against `true`;
+#   large picture: vfkthumb --size 256 on the zlib-compressed 1024 × 1024
+#     example against vipsthumbnail (libvips-tools) -s 256 on that picture
+#     saved as PNG with libvips' default settings (taken from vfkthumb's own
+#     1024 × 1024 output, an exact copy).
+# Prints the median of each, the fixed cost above `true` and the ratio to
+# vipsthumbnail. Needs the linux preset built.
+#   compare-cli.sh [RUNS]   (default 101)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-runs=${1:-21}
+runs=${1:-101}
 vfkthumb=build/linux/vfkthumb
-document=build/linux/examples/large.vfk
-for needed in "$vfkthumb" "$document"; do
+examples=build/linux/examples
+for needed in "$vfkthumb" "$examples/icon.vfk" "$examples/large.vfk"; do
   [[ -e $needed ]] || { echo "compare-cli: $needed is missing; build the linux preset" >&2; exit 2; }
 done
-command -v vipsthumbnail >/dev/null || { echo "compare-cli: vipsthumbnail is missing (libvips-tools)" >&2; exit 2; }
+for tool in hyperfine vipsthumbnail; do
+  command -v "$tool" >/dev/null || { echo "compare-cli: $tool is missing (scripts/setup.sh)" >&2; exit 2; }
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$vfkthumb" --size 1024 "$document" "$work/copy.png"
+"$vfkthumb" --size 1024 "$examples/large.vfk" "$work/copy.png"
 vips copy "$work/copy.png" "$work/large.png"
 
-# Wall time of one command in microseconds.
-time_us() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
+hyperfine -N --warmup 10 --runs "$runs" --export-json "$work/times.json" \
+  "true" \
+  "$vfkthumb --size 256 $examples/icon.vfk $work/icon.png" \
+  "$vfkthumb --size 256 $examples/large.vfk $work/ours.png" \
+  "vipsthumbnail $work/large.png -s 256 -o $work/theirs.png" >/dev/null
 
-ours=()
-theirs=()
-for ((i = 0; i < runs; i++)); do
-  ours+=("$(time_us "$vfkthumb" --size 256 "$document" "$work/ours.png")")
-  theirs+=("$(time_us vipsthumbnail "$work/large.png" -s 256 -o "$work/theirs.png")")
-done
-
-median() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
-ours_median=$(median "${ours[@]}")
-theirs_median=$(median "${theirs[@]}")
-echo "vfkthumb --size 256 (.vfk, zlib 1024x1024): ${ours_median} us (median of $runs)"
-echo "vipsthumbnail -s 256 (.png 1024x1024):      ${theirs_median} us (median of $runs)"
-awk -v a="$ours_median" -v b="$theirs_median" 'BEGIN {printf "ratio: %.2f\n", a / b}'
+python3 - "$work/times.json" <<'PY'
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+true, icon, ours, theirs = (r["median"] * 1000 for r in results)
+print(f"true:                                        {true:7.2f} ms (median)")
+print(f"vfkthumb --size 256 icon.vfk:                {icon:7.2f} ms, {icon - true:.2f} ms above true")
+print(f"vfkthumb --size 256 large.vfk (zlib 1024^2): {ours:7.2f} ms")
+print(f"vipsthumbnail -s 256 (.png 1024^2):          {theirs:7.2f} ms")
+print(f"ratio large.vfk / vipsthumbnail: {ours / theirs:.2f}")
+PY

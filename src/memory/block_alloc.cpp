@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "memory/large_block.h"
 #include "memory/pools.h"
 #include "memory/size_classes.h"
 
@@ -29,7 +30,7 @@ void* BlockAlloc(std::uint64_t size) {
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
       if (rounded > std::numeric_limits<std::size_t>::max()) return nullptr;
     }
-    return std::malloc(static_cast<std::size_t>(rounded));
+    return memory::LargeAlloc(static_cast<std::size_t>(rounded));
   }
   return processPools.Allocate(classIndex);
 }
@@ -41,7 +42,7 @@ void BlockFree(void* block, std::uint64_t size) noexcept {
       memory::ClassIndexOf(rounded) != memory::kNoClass) {
     processPools.Free(block);
   } else {
-    std::free(block);
+    memory::LargeFree(block);
   }
 }
 

@@ -3,9 +3,9 @@
 #include <libdeflate.h>
 
 #include <memory>
-#include <new>
 
 #include "formats/native/payload.h"
+#include "memory/large_block.h"
 #include "platform/stream_read.h"
 
 namespace native {
@@ -15,6 +15,10 @@ struct FreeDecompressor {
   void operator()(libdeflate_decompressor* d) const noexcept { libdeflate_free_decompressor(d); }
 };
 
+struct FreeLarge {
+  void operator()(std::uint8_t* block) const noexcept { oxan::memory::LargeFree(block); }
+};
+
 }  // namespace
 
 // libdeflate checks the zlib header and the Adler-32, reports a stream that
@@ -22,7 +26,9 @@ struct FreeDecompressor {
 // than the pixels as short of room: each is no thumbnail, as in pieces. Bytes
 // after the stream's end within storedLength are read and ignored there too.
 bool InflateWhole(IStream* stream, std::uint32_t storedLength, std::span<std::uint8_t> pixels) {
-  const std::unique_ptr<std::uint8_t[]> input(new (std::nothrow) std::uint8_t[storedLength]);
+  // Read whole (a large payload on huge pages where the system has them).
+  const std::unique_ptr<std::uint8_t, FreeLarge> input(
+      static_cast<std::uint8_t*>(oxan::memory::LargeAlloc(storedLength)));
   if (!input || !ReadAll(stream, input.get(), storedLength)) return false;
   const std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor(
       libdeflate_alloc_decompressor());
