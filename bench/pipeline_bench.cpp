@@ -29,7 +29,7 @@
 #include "formats/tnw/tnw_thumbnail.h"
 #include "image/composite.h"
 #include "image/fit.h"
-#include "image/resample.h"
+#include "resample/resample.h"
 #include "platform/memory_stream.h"
 #include "provider/compose_thumbnail.h"
 

@@ -13,7 +13,7 @@
 #include <new>
 
 #include "image/image32.h"
-#include "image/resample.h"
+#include "resample/resample.h"
 
 namespace {
 

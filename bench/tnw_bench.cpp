@@ -23,7 +23,7 @@
 
 #include "formats/tnw/tnw_thumbnail.h"
 #include "image/image32.h"
-#include "image/resample.h"
+#include "resample/resample.h"
 #include "platform/memory_stream.h"
 #include "provider/compose_thumbnail.h"
 #include "vfq_writer.h"

@@ -1,18 +1,23 @@
 // libFuzzer target, differential: Resample (each path the processor can
-// take) and Composite on small images, against the plain transcription of
-// the resampling rules that the tests use and a plain clipped copy. The input gives the sizes, the offset and
-// the source pixels.
+// take), the same picture streamed through a RowResampler (in pieces and a
+// band as small as the input chooses), and Composite on small images,
+// against the plain transcription of the resampling rules that the tests
+// use and a plain clipped copy. The input gives the sizes, the offset, the
+// streaming and the source pixels.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "fuzz_run.h"
 #include "image/composite.h"
 #include "image/image32.h"
-#include "image/resample.h"
+#include "resample/resample.h"
+#include "resample/row_resampler.h"
 #include "resample_reference.h"
 
 namespace {
@@ -38,6 +43,10 @@ void Drive(const std::uint8_t* data, std::size_t size) {
   const std::int32_t canvasSide = side();
   const auto dx = input.ConsumeIntegralInRange<std::int32_t>(-kMaxSide, kMaxSide);
   const auto dy = input.ConsumeIntegralInRange<std::int32_t>(-kMaxSide, kMaxSide);
+  // Streaming: the band's and the pieces' sizes, the size of each fill.
+  const oxan::RowMemory memory{input.ConsumeIntegralInRange<std::size_t>(0, 4 * kMaxSide * 8),
+                               4 * input.ConsumeIntegralInRange<std::size_t>(1, 2 * kMaxSide)};
+  const auto fill = input.ConsumeIntegralInRange<std::size_t>(1, 4 * kMaxSide * kMaxSide);
 
   oxan::CImage32 source;
   Check(source.Resize(sourceWidth, sourceHeight));
@@ -60,6 +69,23 @@ void Drive(const std::uint8_t* data, std::size_t size) {
   Check(fast.Resize(width, height));
   oxan::Resample(fast, source, oxan::ResamplePath::kBaseline);
   Check(SamePixels(fast, plain));
+
+  for (const auto path : {oxan::ResamplePath::kAuto, oxan::ResamplePath::kBaseline}) {
+    oxan::CImage32 streamed;
+    Check(streamed.Resize(width, height));
+    oxan::RowResampler resampler(streamed, sourceWidth, sourceHeight, path, memory);
+    Check(resampler.Ready());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.Pixels());
+    std::size_t at = 0;
+    for (std::span<std::uint8_t> room = resampler.Room(); !room.empty(); room = resampler.Room()) {
+      const std::size_t n = std::min(room.size(), fill);
+      std::memcpy(room.data(), bytes + at, n);
+      at += n;
+      resampler.Filled(n);
+    }
+    Check(at == count * 4 && resampler.Complete());
+    Check(SamePixels(streamed, plain));
+  }
 
   // Copy mode onto a canvas: every covered pixel becomes the source's, the
   // rest stays.

@@ -7,7 +7,7 @@
 
 #include "image/composite.h"
 #include "image/fit.h"
-#include "image/row_resampler.h"
+#include "resample/row_resampler.h"
 
 namespace {
 

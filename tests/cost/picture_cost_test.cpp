@@ -13,7 +13,7 @@
 #include "child_peak.h"
 #include "formats/tnw/tnw_thumbnail.h"
 #include "image/image32.h"
-#include "image/resample.h"
+#include "resample/resample.h"
 #include "platform/memory_stream.h"
 #include "provider/compose_thumbnail.h"
 #include "vfq_writer.h"

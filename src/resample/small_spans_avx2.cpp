@@ -1,4 +1,4 @@
-#include "image/area_small.h"
+#include "resample/small_spans_avx2.h"
 
 #include <immintrin.h>
 
@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "image/area_lanes.h"
-#include "image/area_span.h"
-#include "image/area_whole.h"
-#include "image/resample_step.h"
+#include "resample/lanes_avx2.h"
+#include "resample/span.h"
+#include "resample/step.h"
 
 namespace oxan {
 namespace {
@@ -202,10 +201,11 @@ bool SmallSpans(std::int64_t stepX, std::int64_t stepY) {
   return stepX <= kMaxStep && stepY <= kMaxStep;
 }
 
-void AverageSmallSpans(CImage32& destination, const SourceRows& source, RowRange rows) {
+void AverageSmallSpans(CImage32& destination, const SourceRows& source, RowRange rows,
+                       WholeRegion done) {
   const std::int64_t stepX = ResampleStep(source.width, destination.Width());
   const std::int64_t stepY = ResampleStep(source.height, destination.Height());
-  Run(destination, source, stepX, stepY, rows, AverageWholeSpans(destination, source, rows));
+  Run(destination, source, stepX, stepY, rows, done);
 }
 
 }  // namespace oxan

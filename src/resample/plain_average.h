@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "image/area_span.h"
-#include "image/source_rows.h"
+#include "resample/source_rows.h"
+#include "resample/span.h"
 
 namespace oxan {
 

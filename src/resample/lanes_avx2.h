@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "image/area_span.h"
+#include "resample/span.h"
 
 namespace oxan::lanes {
 
@@ -53,7 +53,7 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
 }
 
 // The sums of eight spans. The caller keeps every sum below 2^31 and the
-// weight below 2^24 (at most 25 pixels of a span, see area_small.cpp).
+// weight below 2^24 (at most 25 pixels of a span, see small_spans_avx2.cpp).
 struct LaneSums {
   Unsigned weight = {};
   Unsigned alphaWeight = {};

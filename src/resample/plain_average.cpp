@@ -1,4 +1,4 @@
-#include "image/area_pixel.h"
+#include "resample/plain_average.h"
 
 #include <algorithm>
 #include <cstdint>

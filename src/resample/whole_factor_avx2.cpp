@@ -1,11 +1,11 @@
-#include "image/area_whole.h"
+#include "resample/whole_factor_avx2.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <utility>
 
-#include "image/area_lanes.h"
-#include "image/area_span.h"
+#include "resample/lanes_avx2.h"
+#include "resample/span.h"
 
 namespace oxan {
 namespace {

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "image/image32.h"
-#include "image/source_rows.h"
+#include "resample/source_rows.h"
 
 namespace oxan {
 

@@ -1,12 +1,12 @@
-#include "image/area_average.h"
+#include "resample/block_average.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "image/area_block.h"
-#include "image/area_pixel.h"
-#include "image/area_span.h"
-#include "image/resample_step.h"
+#include "resample/column_block_sse2.h"
+#include "resample/plain_average.h"
+#include "resample/span.h"
+#include "resample/step.h"
 
 namespace oxan {
 

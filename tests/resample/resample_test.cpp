@@ -1,4 +1,4 @@
-#include "image/resample.h"
+#include "resample/resample.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "image/resample_step.h"
-#include "image/row_resampler.h"
+#include "resample/step.h"
+#include "resample/row_resampler.h"
 #include "resample_reference.h"
 
 namespace {

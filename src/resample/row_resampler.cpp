@@ -1,12 +1,12 @@
-#include "image/row_resampler.h"
+#include "resample/row_resampler.h"
 
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <new>
 
-#include "image/area_span.h"
-#include "image/resample_step.h"
+#include "resample/span.h"
+#include "resample/step.h"
 
 namespace oxan {
 namespace {

@@ -1,13 +1,10 @@
-#include "image/resample.h"
+#include "resample/replicate.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "image/area_average.h"
-#include "image/area_small.h"
-#include "image/area_span.h"
-#include "image/resample_step.h"
+#include "resample/step.h"
 
 namespace oxan {
 namespace {
@@ -93,15 +90,10 @@ class ColumnBlock {
   bool uniform_ = false;
 };
 
-// The source row under the centre of destination row i; at or beyond the
-// source's height when the centre falls below it.
-std::int64_t SourceRow(std::int32_t i, std::int64_t stepY) {
-  return WholePart(stepY / 2 + i * stepY);
-}
+}  // namespace
 
-// Each destination pixel takes the source pixel under its centre, 0 outside
-// the source. Rows are filled block by block of columns; a row whose source
-// row is the one above's copies its block from the row above.
+// Rows are filled block by block of columns; a row whose source row is the
+// one above's copies its block from the row above.
 void Replicate(CImage32& destination, const SourceRows& source, RowRange rows) {
   const std::int32_t dw = destination.Width();
   const std::int32_t sh = source.height;
@@ -126,56 +118,8 @@ void Replicate(CImage32& destination, const SourceRows& source, RowRange rows) {
   }
 }
 
-}  // namespace
-
-bool Avx2Available() {
-  static const bool available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return available;
-}
-
-bool Resample(CImage32& destination, const CImage32& source, ResamplePath path) {
-  if (&destination == &source) return true;  // same size: the copy changes nothing
-  ResamplePlan(destination.Width(), destination.Height(), source.Width(), source.Height(), path)
-      .Run(destination, SourceRows::Whole(source), {0, destination.Height()});
-  return true;
-}
-
-ResamplePlan::ResamplePlan(std::int32_t destinationWidth, std::int32_t destinationHeight,
-                           std::int32_t sourceWidth, std::int32_t sourceHeight, ResamplePath path)
-    : sourceHeight_(sourceHeight), stepY_(ResampleStep(sourceHeight, destinationHeight)) {
-  const bool avx2 = path == ResamplePath::kAvx2 || (path == ResamplePath::kAuto && Avx2Available());
-  if (destinationWidth % sourceWidth == 0 && destinationHeight % sourceHeight == 0)
-    method_ = Method::kReplicate;
-  else if (avx2 && SmallSpans(ResampleStep(sourceWidth, destinationWidth), stepY_))
-    method_ = Method::kSmallSpans;
-  else
-    method_ = Method::kAreaAverage;
-}
-
-SourceRowSpan ResamplePlan::RowsOf(std::int32_t j) const {
-  if (method_ != Method::kReplicate) {
-    const Span rows = SpanOf(j, stepY_, sourceHeight_);
-    return {rows.first, rows.last};
-  }
-  const std::int64_t row = SourceRow(j, stepY_);
-  return row < sourceHeight_ ? SourceRowSpan{row, row} : SourceRowSpan{row, row - 1};
-}
-
-void ResamplePlan::Run(CImage32& destination, const SourceRows& source, RowRange rows) const {
-  switch (method_) {
-    case Method::kReplicate:
-      Replicate(destination, source, rows);
-      break;
-    case Method::kSmallSpans:
-      AverageSmallSpans(destination, source, rows);
-      break;
-    case Method::kAreaAverage:
-      AreaAverage(destination, source, rows);
-      break;
-  }
+std::int64_t SourceRow(std::int32_t i, std::int64_t stepY) {
+  return WholePart(stepY / 2 + i * stepY);
 }
 
 }  // namespace oxan

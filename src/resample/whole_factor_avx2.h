@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "image/image32.h"
-#include "image/source_rows.h"
+#include "resample/source_rows.h"
 
 namespace oxan {
 

@@ -23,9 +23,9 @@
 #include <span>
 #include <vector>
 
-#include "image/area_pixel.h"
 #include "image/image32.h"
-#include "image/resample.h"
+#include "resample/plain_average.h"
+#include "resample/resample.h"
 
 namespace oxan {
 

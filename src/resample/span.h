@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "image/resample_step.h"
+#include "resample/step.h"
 
 namespace oxan {
 

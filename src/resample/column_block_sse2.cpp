@@ -1,4 +1,4 @@
-#include "image/area_block.h"
+#include "resample/column_block_sse2.h"
 
 #include <emmintrin.h>
 
