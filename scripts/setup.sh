@@ -24,8 +24,10 @@ packages=(
   libpng-dev
   libzstd-dev
   libdeflate-dev
-  # command-line comparison (bench/compare-cli.sh)
+  # command-line comparison (bench/compare-cli.sh): whole processes timed by
+  # hyperfine, against vipsthumbnail
   libvips-tools
+  hyperfine
   # fuzz targets (scripts/fuzz.sh): clang with libFuzzer
   clang
   libclang-rt-14-dev
