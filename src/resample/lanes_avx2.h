@@ -3,6 +3,8 @@
 // AverageOf makes it. Only for functions compiled for AVX2.
 #pragma once
 
+#include <immintrin.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -35,21 +37,23 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
   return (x + (x >> 8)) >> 8;
 }
 
-// Quotients below 256 by compare and subtract from the top bit down:
-// exact when each numerator is below 256 × its divisor and below 2^31,
-// and each divisor below 2^24 (the shifted divisor stays positive).
+// The integer quotients of numerators below 2^31 and below 256 × their
+// divisors, by divisors from 1 to 2^24 − 1, through double precision. Both
+// convert exactly, and n / d rounded lies within 256 × 2^-53 of the true
+// quotient; a quotient that is not an integer lies at least 1 / d > 2^-24
+// below the next one, so truncating the rounded quotient gives the integer
+// quotient exactly. (A divisor of 0 gives an unspecified lane.)
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned SmallQuotients(Unsigned numerator,
                                                                            Unsigned divisor) {
-  Signed rest = (Signed)numerator;
-  Signed shifted = (Signed)divisor << 7;
-  Signed quotient = {};
-  for (int bit = 7; bit >= 0; --bit) {
-    const Signed fits = shifted <= rest;  // -1 where the shifted divisor fits
-    rest -= shifted & fits;
-    quotient = quotient + quotient - fits;
-    shifted >>= 1;
-  }
-  return (Unsigned)quotient;
+  const auto n = (__m256i)numerator;
+  const auto d = (__m256i)divisor;
+  const __m128i low =
+      _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(n)),
+                                        _mm256_cvtepi32_pd(_mm256_castsi256_si128(d))));
+  const __m128i high =
+      _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(n, 1)),
+                                        _mm256_cvtepi32_pd(_mm256_extracti128_si256(d, 1))));
+  return (Unsigned)_mm256_set_m128i(high, low);
 }
 
 // The sums of eight spans. The caller keeps every sum below 2^31 and the
