@@ -42,10 +42,11 @@ RowResampler::RowResampler(CImage32& destination, std::int32_t sourceWidth,
       sourceHeight_(sourceHeight),
       rowBytes_(static_cast<std::size_t>(sourceWidth) * 4),
       memory_(memory),
-      plan_(destination.Width(), destination.Height(), sourceWidth, sourceHeight, path),
-      accumulating_(plan_.Averages() &&
-                    static_cast<std::uint64_t>(MostRowsPerRow(plan_, destination.Height())) >
-                        memory.bandBytes / rowBytes_) {
+      plan_(destination.Width(), destination.Height(), sourceWidth, sourceHeight, path) {
+  const auto pictureBytes = static_cast<std::uint64_t>(rowBytes_) * std::uint64_t(sourceHeight);
+  const std::int64_t mostRows = MostRowsPerRow(plan_, destination.Height());
+  accumulating_ = pictureBytes > memory.wholeBytes && plan_.Averages() &&
+                  std::uint64_t(mostRows) * rowBytes_ > memory.mostBandBytes;
   try {
     if (accumulating_) {
       sums_ = std::make_unique<Sums>();
@@ -58,8 +59,10 @@ RowResampler::RowResampler(CImage32& destination, std::int32_t sourceWidth,
       ready_ = true;
     } else {
       const auto fitting = static_cast<std::int64_t>(memory_.bandBytes / rowBytes_);
-      bandRows_ = static_cast<std::int32_t>(std::min<std::int64_t>(
-          sourceHeight, std::max(fitting, MostRowsPerRow(plan_, destination.Height()))));
+      bandRows_ = pictureBytes <= memory.wholeBytes
+                      ? sourceHeight
+                      : static_cast<std::int32_t>(
+                            std::min<std::int64_t>(sourceHeight, std::max(fitting, mostRows)));
       ready_ = band_.Resize(sourceWidth, bandRows_) && band_.Height() == bandRows_ &&
                band_.Width() == sourceWidth;
     }

@@ -4,15 +4,18 @@
 // picture.
 //
 // The picture's bytes (words B, G, R, A, rows without padding) are written
-// straight into room the resampler hands out. Usually that room is a band of
-// whole rows, at most kBandBytes (the whole picture when it is smaller):
-// when the band is full, every destination row whose rows it holds is
-// resampled from it with the usual kernels, and the rows no later
-// destination row reads are dropped. Where a single destination row reads
-// more rows than fit (very wide pictures shrunk a lot), each destination
-// pixel keeps the sums of the plain area average instead, and rows arrive
-// in pieces of kPieceBytes that are added to them and dropped. Tests choose
-// smaller sizes to put the band's and the pieces' ends everywhere.
+// straight into room the resampler hands out. A picture of at most
+// kWholeRoomBytes is held whole, as when it was loaded whole. A larger one
+// passes through a band of whole rows, kBandBytes (small enough for the
+// rows a decoder writes to be read again from the cache) or the rows one
+// destination row reads if more: when the band is full, every destination
+// row whose rows it holds is resampled from it with the usual kernels, and
+// the rows no later destination row reads are dropped. Where a single
+// destination row reads more than kMostBandBytes of rows (very wide
+// pictures shrunk a lot), each destination pixel keeps the sums of the
+// plain area average instead, and rows arrive in pieces of kPieceBytes that
+// are added to them and dropped. Tests choose smaller sizes to put the
+// band's and the pieces' ends everywhere.
 //
 // One thread uses a resampler at a time.
 #pragma once
@@ -24,16 +27,20 @@
 #include <vector>
 
 #include "image/image32.h"
+#include "image/picture_sink.h"
 #include "resample/plain_average.h"
 #include "resample/resample.h"
 
 namespace oxan {
 
-inline constexpr std::size_t kBandBytes = std::size_t{24} << 20;
+inline constexpr std::size_t kBandBytes = std::size_t{2} << 20;
+inline constexpr std::size_t kMostBandBytes = std::size_t{24} << 20;
 inline constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
 
 struct RowMemory {
+  std::size_t wholeBytes = kWholeRoomBytes;
   std::size_t bandBytes = kBandBytes;
+  std::size_t mostBandBytes = kMostBandBytes;
   std::size_t pieceBytes = kPieceBytes;  // a multiple of 4
 };
 
@@ -72,7 +79,7 @@ class RowResampler {
   const std::size_t rowBytes_;
   const RowMemory memory_;
   const ResamplePlan plan_;
-  const bool accumulating_;
+  bool accumulating_ = false;
   bool ready_ = false;
   std::int32_t nextRow_ = 0;  // the first destination row not yet written
 

@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "resample/step.h"
 #include "resample/row_resampler.h"
+#include "resample/step.h"
 #include "resample_reference.h"
 
 namespace {
@@ -197,8 +197,8 @@ Pixels Streamed(const CImage32& source, std::int32_t width, std::int32_t height,
   return Contents(destination);
 }
 
-// The ways a streamed picture can be held: the usual band (the whole
-// picture here), the smallest band that holds one destination row's rows
+// The ways a streamed picture can be held: whole (as the pictures here
+// usually are), the smallest band that holds one destination row's rows
 // (its end at every destination row), and per-pixel sums fed by pieces of
 // three pixels (the plain rule's form, when the method averages).
 std::vector<oxan::RowMemory> Memories(const CImage32& source, std::int32_t width,
@@ -208,8 +208,10 @@ std::vector<oxan::RowMemory> Memories(const CImage32& source, std::int32_t width
   for (std::int32_t j = 0; j < height; ++j)
     most = std::max(most, plan.RowsOf(j).last - plan.RowsOf(j).first + 1);
   const std::size_t rowBytes = static_cast<std::size_t>(source.Width()) * 4;
-  return {oxan::RowMemory{}, oxan::RowMemory{static_cast<std::size_t>(most) * rowBytes, 12},
-          oxan::RowMemory{0, 12}};
+  constexpr std::size_t kAny = std::numeric_limits<std::size_t>::max();
+  return {oxan::RowMemory{},
+          oxan::RowMemory{0, static_cast<std::size_t>(most) * rowBytes, kAny, 12},
+          oxan::RowMemory{0, 0, 0, 12}};
 }
 
 void ExpectPixels(const Pixels& got, const Pixels& want, const CImage32& source, std::int32_t width,

@@ -163,7 +163,7 @@ std::uint32_t PatternPixel(std::int64_t x, std::int64_t y) {
   return alpha << 24 | (block * 2654435761u) >> 8;
 }
 
-VfqWriter PatternDocument(std::int32_t width, std::int32_t height) {
+Bytes PatternBlob(std::int32_t width, std::int32_t height) {
   const std::uint64_t contentSize = std::uint64_t(width) * std::uint64_t(height) * 4;
   Bytes blob = {kZstdBlob};
   AppendLe64(blob, contentSize);
@@ -187,9 +187,13 @@ VfqWriter PatternDocument(std::int32_t width, std::int32_t height) {
       if (last ? left == 0 : in.pos == in.size) break;
     }
   }
+  return blob;
+}
+
+VfqWriter PatternDocument(std::int32_t width, std::int32_t height) {
   VfqWriter writer;
   const std::int64_t vidx = writer.NewVidx();
-  writer.AddStream(blob, vidx);
+  writer.AddStream(PatternBlob(width, height), vidx);
   writer.AddStream(DocumentRoot(Thumbnail{width, height, vidx}), kRootVidx);
   return writer;
 }

@@ -78,8 +78,11 @@ VfqWriter ThumbnailDocument(std::int32_t width, std::int32_t height,
 // colour and alpha each, so that very large pictures compress to little.
 std::uint32_t PatternPixel(std::int64_t x, std::int64_t y);
 
-// A document whose thumbnail is the pattern picture of width × height in a
-// Zstandard blob, compressed row by row: the picture is never held whole.
+// The pattern picture of width × height as a Zstandard blob, compressed row
+// by row: the picture is never held whole.
+Bytes PatternBlob(std::int32_t width, std::int32_t height);
+
+// A document whose thumbnail is PatternBlob(width, height).
 VfqWriter PatternDocument(std::int32_t width, std::int32_t height);
 
 }  // namespace vfqtest
