@@ -44,8 +44,10 @@ void Drive(const std::uint8_t* data, std::size_t size) {
   const auto dx = input.ConsumeIntegralInRange<std::int32_t>(-kMaxSide, kMaxSide);
   const auto dy = input.ConsumeIntegralInRange<std::int32_t>(-kMaxSide, kMaxSide);
   // Streaming: the band's and the pieces' sizes, the size of each fill.
-  const auto bytes = [&] { return input.ConsumeIntegralInRange<std::size_t>(0, 4 * kMaxSide * 8); };
-  const oxan::RowMemory memory{bytes(), bytes(), bytes(),
+  const auto memoryBytes = [&] {
+    return input.ConsumeIntegralInRange<std::size_t>(0, 4 * kMaxSide * 8);
+  };
+  const oxan::RowMemory memory{memoryBytes(), memoryBytes(), memoryBytes(),
                                4 * input.ConsumeIntegralInRange<std::size_t>(1, 2 * kMaxSide)};
   const auto fill = input.ConsumeIntegralInRange<std::size_t>(1, 4 * kMaxSide * kMaxSide);
 
