@@ -138,6 +138,33 @@ TEST_F(VfkthumbCommand, WritesTheFittedPictureCentredInAPng) {
   EXPECT_EQ(text.at("Thumb::Image::Height"), "1");
 }
 
+// The preview pane's picture: a picture smaller than the box keeps its size,
+// centred, laid over the background with its straight alpha.
+TEST_F(VfkthumbCommand, WritesThePreviewPanesPicture) {
+  const std::string input = WriteFile("doc.vfk", RedBlueDocument());
+  const Outcome run = Vfkthumb({"--box", "6x3", "--background", "102030", input, Path("out.png")});
+  ASSERT_EQ(run.status, vfkthumb::kExitWritten) << run.err;
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint32_t> pixels = ReadPng(Path("out.png"), width, height);
+  ASSERT_EQ(width, 6u);
+  ASSERT_EQ(height, 3u);
+  constexpr std::uint32_t bg = 0xFF102030;
+  // Blue at alpha 128: each channel (c × 128 + bg × 127 + 127) / 255.
+  constexpr std::uint32_t blueOverBg = 0xFF081098;
+  const std::vector<std::uint32_t> expected = {bg, bg, bg,   bg,         bg, bg,  //
+                                               bg, bg, kRed, blueOverBg, bg, bg,  //
+                                               bg, bg, bg,   bg,         bg, bg};
+  EXPECT_EQ(pixels, expected);
+  EXPECT_EQ(ReadPngText(Path("out.png")).at("Thumb::Image::Width"), "2");
+
+  Bytes damaged = RedBlueDocument();
+  damaged.erase(damaged.end() - 5, damaged.end());
+  const Outcome none =
+      Vfkthumb({"--box", "6x3", WriteFile("damaged.vfk", damaged), Path("none.png")});
+  EXPECT_EQ(none.status, vfkthumb::kExitNoThumbnail);
+  EXPECT_FALSE(fs::exists(Path("none.png")));
+}
+
 TEST_F(VfkthumbCommand, WritesTheShellsBitmapInABmp) {
   const Bytes document = RedBlueDocument();
   const std::string input = WriteFile("doc.vfk", document);
@@ -225,6 +252,15 @@ TEST_F(VfkthumbCommand, ReportsUsageAndInputOutputErrors) {
       {{"--output-dir", Path("out")}, "no input documents"},
       {{Path("missing.vfk"), Path("a.png")}, "cannot open"},
       {{input, Path("no/such/folder/a.png")}, "cannot write"},
+      {{"--box", "0x10", input, Path("a.png")}, "--box must be"},
+      {{"--box", "10x8193", input, Path("a.png")}, "--box must be"},
+      {{"--box", "10", input, Path("a.png")}, "--box must be"},
+      {{"--box", "10x10", "--background", "12345", input, Path("a.png")}, "--background must be"},
+      {{"--box", "10x10", "--background", "12345g", input, Path("a.png")}, "--background must be"},
+      {{"--background", "123456", input, Path("a.png")}, "--background needs --box"},
+      {{"--box", "10x10", "--size", "8", input, Path("a.png")}, "exclude each other"},
+      {{"--box", "10x10", "-o", Path("out"), input}, "--box takes one INPUT and OUTPUT"},
+      {{"--box", "10x10", input, Path("a.bmp")}, "with --box, OUTPUT must end in .png"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);

@@ -79,8 +79,12 @@ int RunVfkthumb(const std::vector<std::string>& args, std::ostream& out, std::os
   if (options->outputDir) return RunBatchMode(*options, out, err, terminal);
   const std::optional<PictureFormat> format = PictureFormatOf(*options->output);
   if (!format) return Usage(err, "OUTPUT must end in .png or .bmp");
+  if (options->box && *format != PictureFormat::kPng)
+    return Usage(err, "with --box, OUTPUT must end in .png");
   const JobResult result =
-      ThumbnailFile(options->inputs.front(), *options->output, *format, options->size);
+      options->box
+          ? PreviewFile(options->inputs.front(), *options->output, *options->box)
+          : ThumbnailFile(options->inputs.front(), *options->output, *format, options->size);
   if (!result.message.empty()) err << "vfkthumb: " << result.message << '\n';
   switch (result.outcome) {
     case Outcome::kWritten:

@@ -95,10 +95,14 @@ std::optional<std::uint16_t> PeMachine(const fs::path& file) {
 
 std::string MachineName(std::uint16_t machine) {
   switch (machine) {
-    case IMAGE_FILE_MACHINE_AMD64: return "64-bit";
-    case IMAGE_FILE_MACHINE_I386: return "32-bit";
-    case IMAGE_FILE_MACHINE_ARM64: return "ARM64";
-    default: return "machine " + std::to_string(machine);
+    case IMAGE_FILE_MACHINE_AMD64:
+      return "64-bit";
+    case IMAGE_FILE_MACHINE_I386:
+      return "32-bit";
+    case IMAGE_FILE_MACHINE_ARM64:
+      return "ARM64";
+    default:
+      return "machine " + std::to_string(machine);
   }
 }
 
@@ -128,7 +132,8 @@ std::optional<Handler> FindHandler(Findings& findings, const std::wstring& exten
   for (const std::wstring& base : bases)
     if (Entered clsid = ReadEntered(base + kHandlerKey); clsid.Found())
       return Handler{base + kHandlerKey, clsid};
-  findings.Problem(name + ": no thumbnail handler entered under " + Text(bases.front() + kHandlerKey) +
+  findings.Problem(name + ": no thumbnail handler entered under " +
+                   Text(bases.front() + kHandlerKey) +
                    ", per user or machine-wide: register VfkThumbDll.dll (regsvr32 VfkThumbDll.dll "
                    "for everyone, regsvr32 /n /i:user VfkThumbDll.dll for you)");
   return std::nullopt;
@@ -140,7 +145,8 @@ bool CheckServer(Findings& findings, const std::string& name, const std::wstring
   const std::wstring serverKey = L"CLSID\\" + clsid + L"\\InprocServer32";
   const Entered server = ReadEntered(serverKey);
   if (!server.Found()) {
-    findings.Problem(name + ": " + Text(serverKey) + " names no DLL: register VfkThumbDll.dll again");
+    findings.Problem(name + ": " + Text(serverKey) +
+                     " names no DLL: register VfkThumbDll.dll again");
     return false;
   }
   const fs::path dll(server.Value());
@@ -163,8 +169,8 @@ bool CheckServer(Findings& findings, const std::string& name, const std::wstring
   findings.Ok(where + " (" + kOwnBits + ")");
   const std::optional<std::wstring> model =
       ClassesString(server.Root(), serverKey, L"ThreadingModel");
-  if (!model || (lstrcmpiW(model->c_str(), L"Apartment") != 0 &&
-                 lstrcmpiW(model->c_str(), L"Both") != 0)) {
+  if (!model ||
+      (lstrcmpiW(model->c_str(), L"Apartment") != 0 && lstrcmpiW(model->c_str(), L"Both") != 0)) {
     findings.Problem(name + ": ThreadingModel is " +
                      (model ? "\"" + Text(*model) + "\"" : std::string("not set")) +
                      ", not \"Apartment\": the shell's threads cannot create the handler");
@@ -216,7 +222,8 @@ void CheckThumbnail(Findings& findings, const std::string& name, const CLSID& cl
     findings.Ok(name + ": a " + std::to_string(kSampleSide) + " x " + std::to_string(kSampleSide) +
                 " thumbnail of " + Text(sample) + " came out through COM");
   } else {
-    findings.Problem(name + ": no thumbnail of " + Text(sample) + " through COM (" + Hex(result) + ")");
+    findings.Problem(name + ": no thumbnail of " + Text(sample) + " through COM (" + Hex(result) +
+                     ")");
   }
 }
 
@@ -229,10 +236,11 @@ void CheckFormat(Findings& findings, const ServerClass& ours) {
   const std::wstring oursText = ClsidText(*ours.clsid);
   if (FAILED(CLSIDFromString(entered.c_str(), &clsid)) || !IsEqualCLSID(clsid, *ours.clsid)) {
     const Entered className = ReadEntered(L"CLSID\\" + entered);
-    findings.Problem(name + ": the shell asks another handler, " + Text(entered) +
-                     (className.Found() ? " (\"" + Text(className.Value()) + "\")" : std::string()) +
-                     ", entered " + handler->clsid.Where() + " under " + Text(handler->key) +
-                     ", not vfkthumb's " + Text(oursText));
+    findings.Problem(
+        name + ": the shell asks another handler, " + Text(entered) +
+        (className.Found() ? " (\"" + Text(className.Value()) + "\")" : std::string()) +
+        ", entered " + handler->clsid.Where() + " under " + Text(handler->key) +
+        ", not vfkthumb's " + Text(oursText));
     return;
   }
   findings.Ok(name + ": the shell asks vfkthumb's handler " + Text(oursText) + ", entered " +

@@ -7,6 +7,7 @@ namespace vfkthumb {
 const char kUsage[] =
     "Usage: vfkthumb [--size N] INPUT OUTPUT\n"
     "       vfkthumb [--size N] [--jobs N] --output-dir DIR INPUT...\n"
+    "       vfkthumb --box WxH [--background RRGGBB] INPUT OUTPUT.png\n"
     "       vfkthumb doctor\n"
     "\n"
     "Writes the thumbnail stored in a native (.vfk) or TNW (.vfq) document as an\n"
@@ -18,6 +19,10 @@ const char kUsage[] =
     "two inputs would give the same output file, or an output would replace an\n"
     "input, is refused before any work. An existing output is replaced only by a\n"
     "whole new picture: a failed write leaves it as it was.\n"
+    "With --box the output is what the shell's preview pane shows of the document\n"
+    "in a W x H pane: the stored picture fitted into it with its aspect ratio kept,\n"
+    "never enlarged, centred over the background colour (pictures larger than\n"
+    "4096 pixels are first shrunk to fit 4096 x 4096, as the pane keeps them).\n"
     "'vfkthumb doctor' checks that the desktop will ask vfkthumb for thumbnails\n"
     "and that it can make them: one line per finding, exit status 1 when\n"
     "something would stop thumbnails.\n"
@@ -27,6 +32,8 @@ const char kUsage[] =
     "  -o, --output-dir DIR    batch mode: write into DIR (created if missing)\n"
     "  -j, --jobs N            documents done at once in batch mode, 1 to 256\n"
     "                          (default: one per processor)\n"
+    "  -b, --box WxH           the preview pane's picture, each side 1 to 8192\n"
+    "      --background RRGGBB the pane's colour in hexadecimal (default ffffff)\n"
     "  -h, --help              show this help and exit\n"
     "      --version           show the version and exit\n"
     "\n"
@@ -46,10 +53,26 @@ bool ParseCount(const std::string& text, std::int32_t low, std::int32_t high, st
   return failure == std::errc() && stop == end && value >= low && value <= high;
 }
 
+// "WxH" with both sides in 1..kMaxBoxSide.
+bool ParseBox(const std::string& text, PreviewBox& box) {
+  const std::size_t x = text.find_first_of("xX");
+  return x != text.npos && ParseCount(text.substr(0, x), 1, kMaxBoxSide, box.width) &&
+         ParseCount(text.substr(x + 1), 1, kMaxBoxSide, box.height);
+}
+
+// Six hexadecimal digits.
+bool ParseColour(const std::string& text, std::uint32_t& colour) {
+  const char* end = text.data() + text.size();
+  const auto [stop, failure] = std::from_chars(text.data(), end, colour, 16);
+  return text.size() == 6 && failure == std::errc() && stop == end;
+}
+
 }  // namespace
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
   Options options;
+  PreviewBox boxOption;
+  bool sizeGiven = false, boxGiven = false, backgroundGiven = false;
   std::vector<std::filesystem::path> operands;
   bool onlyOperands = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -78,7 +101,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     const bool size = arg == "-s" || arg == "--size";
     const bool jobs = arg == "-j" || arg == "--jobs";
     const bool dir = arg == "-o" || arg == "--output-dir";
-    if (!size && !jobs && !dir) {
+    const bool box = arg == "-b" || arg == "--box";
+    const bool background = arg == "--background";
+    if (!size && !jobs && !dir && !box && !background) {
       error = "unknown option " + arg;
       return std::nullopt;
     }
@@ -98,12 +123,33 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
       return std::nullopt;
     }
     if (dir) options.outputDir = PathFromUtf8(value);
+    if (box && !ParseBox(value, boxOption)) {
+      error = "--box must be WIDTHxHEIGHT, each a whole number from 1 to " +
+              std::to_string(kMaxBoxSide) + ", not \"" + value + "\"";
+      return std::nullopt;
+    }
+    if (background && !ParseColour(value, boxOption.background)) {
+      error = "--background must be six hexadecimal digits RRGGBB, not \"" + value + "\"";
+      return std::nullopt;
+    }
+    sizeGiven = sizeGiven || size;
+    boxGiven = boxGiven || box;
+    backgroundGiven = backgroundGiven || background;
   }
   if (options.help || options.version) return options;
   if (operands.size() == 1 && operands[0] == "doctor" && !options.outputDir) {
     options.doctor = true;
     return options;
   }
+  if (backgroundGiven && !boxGiven) {
+    error = "--background needs --box";
+    return std::nullopt;
+  }
+  if (boxGiven && (sizeGiven || options.outputDir)) {
+    error = sizeGiven ? "--box and --size exclude each other" : "--box takes one INPUT and OUTPUT";
+    return std::nullopt;
+  }
+  if (boxGiven) options.box = boxOption;
   if (options.outputDir) {
     if (operands.empty()) {
       error = "no input documents";

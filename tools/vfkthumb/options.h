@@ -12,6 +12,15 @@ namespace vfkthumb {
 inline constexpr std::int32_t kDefaultSize = 256;
 inline constexpr std::int32_t kMaxSize = 4096;
 inline constexpr std::int32_t kMaxJobs = 256;
+inline constexpr std::int32_t kMaxBoxSide = 8192;
+
+// `--box WxH --background RRGGBB`: the preview pane's picture instead of
+// the thumbnail.
+struct PreviewBox {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::uint32_t background = 0xFFFFFF;  // 0xRRGGBB
+};
 
 struct Options {
   bool help = false;
@@ -22,6 +31,7 @@ struct Options {
   std::optional<std::filesystem::path> outputDir;
   std::vector<std::filesystem::path> inputs;
   std::optional<std::filesystem::path> output;  // single mode only
+  std::optional<PreviewBox> box;                // single mode only
 };
 
 // Options from the arguments after the program name; a usage message in

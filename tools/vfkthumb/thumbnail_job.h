@@ -1,6 +1,6 @@
 // One document to one picture file: open, tell the format, compose the
-// square, write it. No output file is left behind unless it was written
-// whole.
+// square (or the preview pane's box), write it. No output file is left
+// behind unless it was written whole.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "options.h"
 #include "picture_files.h"
 
 namespace vfkthumb {
@@ -29,5 +30,10 @@ JobResult GuardedJob(const std::filesystem::path& input,
 
 JobResult ThumbnailFile(const std::filesystem::path& input, const std::filesystem::path& output,
                         PictureFormat format, std::int32_t side);
+
+// What the preview pane would show in a box of this size over this
+// background colour, written as a PNG.
+JobResult PreviewFile(const std::filesystem::path& input, const std::filesystem::path& output,
+                      const PreviewBox& box);
 
 }  // namespace vfkthumb
