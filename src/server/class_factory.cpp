@@ -4,14 +4,13 @@
 #include <new>
 
 #include "provider/module_count.h"
-#include "provider/vesk_thumbnail_provider.h"
 #include "server/server_classes.h"
 
 namespace {
 
 class ClassFactory final : public IClassFactory {
  public:
-  explicit ClassFactory(std::int32_t formatSelector) noexcept : formatSelector_(formatSelector) {}
+  explicit ClassFactory(const ServerClass& serverClass) noexcept : serverClass_(serverClass) {}
 
   // IUnknown
   IFACEMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
@@ -24,7 +23,7 @@ class ClassFactory final : public IClassFactory {
  private:
   ~ClassFactory() = default;
 
-  std::int32_t formatSelector_;
+  const ServerClass& serverClass_;
   std::atomic<LONG> refs_{1};
   ModuleRef moduleRef_;
 };
@@ -49,7 +48,7 @@ IFACEMETHODIMP_(ULONG) ClassFactory::Release() noexcept {
 
 IFACEMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
   if (outer) return CLASS_E_NOAGGREGATION;
-  return CreateVeskThumbnailProvider(LoaderOf(formatSelector_), riid, object);
+  return serverClass_.create(LoaderOf(serverClass_.formatSelector), riid, object);
 }
 
 IFACEMETHODIMP ClassFactory::LockServer(BOOL lock) noexcept {
@@ -63,10 +62,10 @@ IFACEMETHODIMP ClassFactory::LockServer(BOOL lock) noexcept {
 
 }  // namespace
 
-HRESULT CreateClassFactory(std::int32_t formatSelector, REFIID riid, void** object) noexcept {
+HRESULT CreateClassFactory(const ServerClass& serverClass, REFIID riid, void** object) noexcept {
   if (!object) return E_POINTER;
   *object = nullptr;
-  auto* factory = new (std::nothrow) ClassFactory(formatSelector);
+  auto* factory = new (std::nothrow) ClassFactory(serverClass);
   if (!factory) return E_OUTOFMEMORY;
   const HRESULT result = factory->QueryInterface(riid, object);
   factory->Release();

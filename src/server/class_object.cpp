@@ -7,7 +7,7 @@
 HRESULT GetServerClassObject(REFCLSID clsid, REFIID riid, void** object) noexcept {
   const ServerClass* serverClass = FindServerClass(clsid);
   if (!serverClass) return CLASS_E_CLASSNOTAVAILABLE;
-  return CreateClassFactory(serverClass->formatSelector, riid, object);
+  return CreateClassFactory(*serverClass, riid, object);
 }
 
 HRESULT CanUnloadServer() noexcept { return ModuleCount() > 0 ? S_FALSE : S_OK; }

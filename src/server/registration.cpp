@@ -43,17 +43,44 @@ HRESULT MakeClassKeys(const ServerClass& serverClass, ClassKeys& keys) noexcept 
   return result;
 }
 
-// {base}\shellex\{IThumbnailProvider} for the extension: {base} is the
+// {base}\shellex\{interface} for the class's extension: {base} is the
 // document type the extension's key names, when it names one, else the
 // extension. Failing to read the extension's key is not an error.
-HRESULT MakeHandlerKey(const wchar_t* extension, RegistryText& handlerKey) noexcept {
-  const std::optional<DefaultValueText> documentType = ReadClassesRootDefault(extension);
+HRESULT MakeHandlerKey(const ServerClass& serverClass, RegistryText& handlerKey) noexcept {
+  const std::optional<DefaultValueText> documentType =
+      ReadClassesRootDefault(serverClass.extension);
   const wchar_t* base =
-      documentType && (*documentType)[0] != L'\0' ? documentType->data() : extension;
-  return FormatKeyName(handlerKey, L"%s\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}", base);
+      documentType && (*documentType)[0] != L'\0' ? documentType->data() : serverClass.extension;
+  return StringCchPrintfW(handlerKey.data(), handlerKey.size(), L"%s\\shellex\\%s", base,
+                          HandlerInterface(serverClass.kind));
 }
 
-HRESULT RegisterServerClass(HKEY classes, const ServerClass& serverClass,
+// `root`\...\PreviewHandlers, in the 64-bit view the shell reads (the same
+// key on 32-bit Windows).
+HRESULT OpenPreviewHandlers(HKEY root, bool create, UniqueHKey& key) noexcept {
+  constexpr REGSAM kAccess = KEY_READ | KEY_WRITE | KEY_WOW64_64KEY;
+  return Win32ToHresult(create ? RegCreateKeyExW(root, kPreviewHandlersKey, 0, nullptr, 0, kAccess,
+                                                 nullptr, key.Put(), nullptr)
+                               : RegOpenKeyExW(root, kPreviewHandlersKey, 0, kAccess, key.Put()));
+}
+
+// A preview class's own values: its display name and its host on the class
+// key, and its entry in the list of preview handlers.
+HRESULT RegisterPreviewValues(HKEY root, HKEY classes, const ServerClass& serverClass,
+                              const ClassKeys& keys) noexcept {
+  HRESULT result =
+      WriteClassesString(classes, keys.classKey.data(), L"DisplayName", serverClass.displayName);
+  if (SUCCEEDED(result))
+    result = WriteClassesString(classes, keys.classKey.data(), L"AppID", PreviewHostAppId());
+  UniqueHKey list;
+  if (SUCCEEDED(result)) result = OpenPreviewHandlers(root, true, list);
+  if (SUCCEEDED(result)) {
+    result = WriteClassesString(list.Get(), L"", keys.clsidText.data(), serverClass.displayName);
+  }
+  return result;
+}
+
+HRESULT RegisterServerClass(HKEY root, HKEY classes, const ServerClass& serverClass,
                             const wchar_t* modulePath) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
@@ -65,7 +92,9 @@ HRESULT RegisterServerClass(HKEY classes, const ServerClass& serverClass,
   if (SUCCEEDED(result)) {
     result = WriteClassesString(classes, keys.serverKey.data(), kThreadingModel, kApartment);
   }
-  if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
+  if (SUCCEEDED(result) && serverClass.kind == HandlerKind::kPreview)
+    result = RegisterPreviewValues(root, classes, serverClass, keys);
+  if (SUCCEEDED(result)) result = MakeHandlerKey(serverClass, keys.handlerKey);
   if (SUCCEEDED(result)) {
     result = WriteClassesString(classes, keys.handlerKey.data(), nullptr, keys.clsidText.data());
   }
@@ -103,15 +132,21 @@ void DeleteIfEmpty(HKEY classes, const wchar_t* name) noexcept {
   }
 }
 
-// Deletes the class, and its handler key unless the other bitness's DLL
-// still has the class registered: the handler key is theirs too. Then
-// {base}\shellex and {base} go too where nothing else is left in them.
+// Deletes the class, and its handler key (and a preview class's entry in
+// the list of preview handlers) unless the other bitness's DLL still has
+// the class registered: these are theirs too. Then {base}\shellex and
+// {base} go too where nothing else is left in them.
 HRESULT UnregisterServerClass(HKEY root, HKEY classes, const ServerClass& serverClass) noexcept {
   ClassKeys keys;
   HRESULT result = MakeClassKeys(serverClass, keys);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.classKey.data()));
   if (FAILED(result) || RegisteredInEitherView(root, keys)) return result;
-  result = MakeHandlerKey(serverClass.extension, keys.handlerKey);
+  if (serverClass.kind == HandlerKind::kPreview) {
+    UniqueHKey list;
+    if (SUCCEEDED(OpenPreviewHandlers(root, false, list)))
+      RegDeleteValueW(list.Get(), keys.clsidText.data());
+  }
+  result = MakeHandlerKey(serverClass, keys.handlerKey);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.handlerKey.data()));
   if (SUCCEEDED(result)) {
     // handlerKey is {base}\shellex\{...}: cut it back one level at a time.
@@ -157,7 +192,8 @@ HRESULT RegisterServer(HMODULE module, RegistrationScope scope) noexcept {
   ClassesKey classes;
   if (const HRESULT result = classes.Open(scope, true); FAILED(result)) return result;
   for (const ServerClass& serverClass : ServerClasses()) {
-    const HRESULT result = RegisterServerClass(classes.Get(), serverClass, modulePath.data());
+    const HRESULT result =
+        RegisterServerClass(classes.Root(), classes.Get(), serverClass, modulePath.data());
     if (FAILED(result)) return result;
   }
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);

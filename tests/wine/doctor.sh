@@ -4,7 +4,9 @@
 # there is one too, and each broken registration named by its line with a
 # non-zero exit status: no handler key, InprocServer32 naming a missing
 # file, a DLL of the other architecture, no threading model, and another
-# handler entered for the extension.
+# handler entered for the extension; for the preview handler also no
+# preview handler key, no preview host (AppID) and no entry in the list of
+# preview handlers.
 # Usage: doctor.sh WINDOWS_BUILD BITS
 set -euo pipefail
 
@@ -17,6 +19,10 @@ wine=$root/scripts/wine-run.sh
 handler='{e357fccd-a995-4576-b01f-234630154e96}'
 vfk_class='{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
 vfq_class='{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
+preview_handler='{8895b1c6-b41f-4c1c-a562-0d564250836f}'
+vfk_preview='{0F7ED916-FE75-4656-91B4-E5F872879BC6}'
+vfq_preview='{41634EF9-72F2-42CF-83F7-3494166F1A1C}'
+preview_list='Software\Microsoft\Windows\CurrentVersion\PreviewHandlers'
 
 work=$build/doctor
 rm -rf "$work"
@@ -46,14 +52,22 @@ check_healthy() {
   fi
 }
 reg() { "$wine" reg "$@" "$view" >/dev/null 2>&1; }
+# The list of preview handlers is read in the 64-bit view by every bitness.
+reg64() { "$wine" reg "$@" /reg:64 >/dev/null 2>&1; }
 # Every key the cases write, removed directly: unregistering stops at the
 # first key it misses.
 cleanup() {
   local classes
   for classes in 'HKCR' 'HKCU\Software\Classes'; do
     for key in .vfk .vfq Other.Document "CLSID\\$vfk_class" "CLSID\\$vfq_class" \
+      "CLSID\\$vfk_preview" "CLSID\\$vfq_preview" \
       'CLSID\{11111111-2222-3333-4444-555555555555}'; do
       reg delete "$classes\\$key" /f || true
+    done
+  done
+  for root in HKLM HKCU; do
+    for clsid in "$vfk_preview" "$vfq_preview"; do
+      reg64 delete "$root\\$preview_list" /v "$clsid" /f || true
     done
   done
 }
@@ -66,6 +80,8 @@ register() {
 register
 check "healthy" 0 '^ok +\.vfq: a 128 x 128 thumbnail of .*sample\.vfq came out through COM'
 check "healthy, every line" 0 '^ok +\.vfk: ThreadingModel "Apartment"'
+check "healthy, the preview" 0 '^ok +\.vfq preview: .*sample\.vfq (shown in a 320 x 240 pane|read through COM)'
+check "healthy, the preview's host" 0 '^ok +\.vfk preview: AppID \{(6d2b5079|534A1E02)-'
 check_healthy "healthy"
 
 "$wine" "$regsvr32" /s /n /i:user "$dll"
@@ -75,6 +91,14 @@ check_healthy "registered per user and machine-wide"
 
 reg delete "HKCR\\.vfq\\shellex\\$handler" /f
 check "no handler key" 1 '^PROBLEM +\.vfq: no thumbnail handler entered'
+reg delete "HKCR\\.vfq\\shellex\\$preview_handler" /f
+check "no preview handler key" 1 '^PROBLEM +\.vfq preview: no preview handler entered'
+
+register
+reg delete "HKCR\\CLSID\\$vfk_preview" /v AppID /f
+reg64 delete "HKLM\\$preview_list" /v "$vfq_preview" /f
+check "no preview host" 1 '^PROBLEM +\.vfk preview: AppID is not set'
+check "not listed" 1 '^PROBLEM +\.vfq preview: not listed under'
 
 register
 reg add "HKCR\\CLSID\\$vfk_class\\InprocServer32" /ve /d 'C:\nowhere\VfkThumbDll.dll' /f

@@ -16,6 +16,17 @@ namespace {
 constexpr wchar_t kVfkClass[] = L"{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}";
 constexpr wchar_t kTnwClass[] = L"{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}";
 constexpr wchar_t kHandler[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr wchar_t kVfkPreview[] = L"{0F7ED916-FE75-4656-91B4-E5F872879BC6}";
+constexpr wchar_t kTnwPreview[] = L"{41634EF9-72F2-42CF-83F7-3494166F1A1C}";
+constexpr wchar_t kPreviewHandler[] = L"\\shellex\\{8895b1c6-b41f-4c1c-a562-0d564250836f}";
+constexpr wchar_t kPreviewHandlers[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers";
+// The shell's preview host for this bitness (these tests run on 64-bit
+// Windows, or Wine's equivalent).
+constexpr const wchar_t* kPreviewHost = sizeof(void*) == 8
+                                            ? L"{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}"
+                                            : L"{534A1E02-D58F-44f0-B58B-36CBED287C7C}";
+constexpr const wchar_t* kAllClasses[] = {kVfkClass, kTnwClass, kVfkPreview, kTnwPreview};
 constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);
 constexpr HRESULT kKeyNameTooLong = static_cast<HRESULT>(0x8007007A);
 
@@ -60,16 +71,31 @@ HKEY OpenClasses(HKEY root, REGSAM view) {
   return key;
 }
 
+// The entry named `clsid` in `root`\...\PreviewHandlers (64-bit view).
+std::optional<std::wstring> PreviewHandlerEntry(HKEY root, const wchar_t* clsid) {
+  return platform::RegistryString(root, kPreviewHandlers, clsid, RRF_SUBKEY_WOW6464KEY);
+}
+
+bool ListedPreviewHandler(HKEY root, const wchar_t* clsid) {
+  return PreviewHandlerEntry(root, clsid).has_value();
+}
+
 void ForgetEverything() {
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     for (REGSAM view : {kOwnView, kOtherView}) {
       HKEY classes = OpenClasses(root, view);
       for (const std::wstring& key :
-           {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq"),
-            std::wstring(L"VeskTest.Picture"), std::wstring(L"VeskTest.Raw"), kLongType}) {
+           {ClassKey(kVfkClass), ClassKey(kTnwClass), ClassKey(kVfkPreview), ClassKey(kTnwPreview),
+            std::wstring(L".vfk"), std::wstring(L".vfq"), std::wstring(L"VeskTest.Picture"),
+            std::wstring(L"VeskTest.Raw"), kLongType}) {
         RegDeleteTreeW(classes, key.c_str());
       }
       RegCloseKey(classes);
+      HKEY list = nullptr;
+      if (RegOpenKeyExW(root, kPreviewHandlers, 0, KEY_WRITE | view, &list) == ERROR_SUCCESS) {
+        for (const wchar_t* clsid : {kVfkPreview, kTnwPreview}) RegDeleteValueW(list, clsid);
+        RegCloseKey(list);
+      }
     }
   }
 }
@@ -102,11 +128,26 @@ void ExpectRegistered(const std::wstring& vfkBase, const std::wstring& vfqBase,
       {ClassKey(kTnwClass) + L"\\InprocServer32", nullptr, path},
       {ClassKey(kTnwClass) + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
       {vfqBase + kHandler, nullptr, kTnwClass},
+      {ClassKey(kVfkPreview), nullptr, L"VfkThumbDll.VfkPreviewHandler Class"},
+      {ClassKey(kVfkPreview), L"DisplayName", L"Preview of .vfk documents"},
+      {ClassKey(kVfkPreview), L"AppID", kPreviewHost},
+      {ClassKey(kVfkPreview) + L"\\InprocServer32", nullptr, path},
+      {ClassKey(kVfkPreview) + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {vfkBase + kPreviewHandler, nullptr, kVfkPreview},
+      {ClassKey(kTnwPreview), nullptr, L"VfkThumbDll.TnwPreviewHandler Class"},
+      {ClassKey(kTnwPreview), L"DisplayName", L"Preview of .vfq documents"},
+      {ClassKey(kTnwPreview), L"AppID", kPreviewHost},
+      {ClassKey(kTnwPreview) + L"\\InprocServer32", nullptr, path},
+      {vfqBase + kPreviewHandler, nullptr, kTnwPreview},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::string(c.key.begin(), c.key.end()));
     EXPECT_EQ(platform::RegistryString(root, under + c.key, c.name), c.data);
   }
+  // The list of preview handlers, outside the classes.
+  const HKEY listRoot = root == HKEY_CURRENT_USER ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  EXPECT_EQ(PreviewHandlerEntry(listRoot, kVfkPreview), L"Preview of .vfk documents");
+  EXPECT_EQ(PreviewHandlerEntry(listRoot, kTnwPreview), L"Preview of .vfq documents");
 }
 
 TEST_F(Registration, WritesTheClassesAndTheHandlersAndRemovesThemOnce) {
@@ -119,9 +160,12 @@ TEST_F(Registration, WritesTheClassesAndTheHandlersAndRemovesThemOnce) {
   EXPECT_EQ(server.Unregister(), S_OK);
   // The extensions' keys were made by registration and hold nothing else.
   for (const std::wstring& key :
-       {ClassKey(kVfkClass), ClassKey(kTnwClass), std::wstring(L".vfk"), std::wstring(L".vfq")}) {
+       {ClassKey(kVfkClass), ClassKey(kTnwClass), ClassKey(kVfkPreview), ClassKey(kTnwPreview),
+        std::wstring(L".vfk"), std::wstring(L".vfq")}) {
     EXPECT_FALSE(KeyExists(key));
   }
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_LOCAL_MACHINE, kVfkPreview));
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_LOCAL_MACHINE, kTnwPreview));
   EXPECT_EQ(server.Unregister(), kFileNotFound);
 }
 
@@ -179,19 +223,25 @@ TEST_F(Registration, InstallsForOneUserUnderTheUsersOwnClasses) {
   ExpectRegistered(type, L".vfq", HKEY_CURRENT_USER, kClasses);
   for (const std::wstring& key :
        {ClassKey(kVfkClass) + L"\\InprocServer32", ClassKey(kTnwClass) + L"\\InprocServer32",
-        type + kHandler, std::wstring(L".vfq") + kHandler}) {
+        ClassKey(kVfkPreview) + L"\\InprocServer32", type + kHandler,
+        std::wstring(L".vfq") + kHandler, type + kPreviewHandler}) {
     SCOPED_TRACE(std::string(key.begin(), key.end()));
     EXPECT_TRUE(KeyExists(kClasses + key, HKEY_CURRENT_USER));
     EXPECT_FALSE(KeyExists(kClasses + key, HKEY_LOCAL_MACHINE));
   }
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_LOCAL_MACHINE, kVfkPreview));
   EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfk"), HKEY_CURRENT_USER));
   EXPECT_EQ(ClassesRootString(L".vfk"), type);
 
   EXPECT_EQ(server.Install(FALSE, L"user"), S_OK);
-  for (const std::wstring& key : {ClassKey(kVfkClass), ClassKey(kTnwClass), type + kHandler,
-                                  std::wstring(L".vfq") + kHandler}) {
+  for (const std::wstring& key :
+       {ClassKey(kVfkClass), ClassKey(kTnwClass), ClassKey(kVfkPreview), ClassKey(kTnwPreview),
+        type + kHandler, std::wstring(L".vfq") + kHandler, type + kPreviewHandler,
+        std::wstring(L".vfq") + kPreviewHandler}) {
     EXPECT_FALSE(KeyExists(kClasses + key, HKEY_CURRENT_USER));
   }
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_CURRENT_USER, kVfkPreview));
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_CURRENT_USER, kTnwPreview));
   EXPECT_EQ(server.Install(FALSE, L"user"), kFileNotFound);
   EXPECT_EQ(ClassesRootString(L".vfk"), type);
 }
@@ -252,7 +302,7 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
     ForgetEverything();
     ASSERT_EQ(install ? server.Install(TRUE, L"user") : server.Register(), S_OK);
     HKEY other = OpenClasses(root, kOtherView);
-    for (const wchar_t* clsid : {kVfkClass, kTnwClass}) {
+    for (const wchar_t* clsid : kAllClasses) {
       HKEY key = nullptr;
       ASSERT_EQ(RegCreateKeyExW(other, ClassKey(clsid).c_str(), 0, nullptr, 0,
                                 KEY_WRITE | kOtherView, nullptr, &key, nullptr),
@@ -262,16 +312,22 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
     ASSERT_EQ(install ? server.Install(FALSE, L"user") : server.Unregister(), S_OK);
     if (ViewsApart(root)) {
       EXPECT_FALSE(KeyExists(kClasses + ClassKey(kVfkClass), root));
+      EXPECT_FALSE(KeyExists(kClasses + ClassKey(kVfkPreview), root));
       EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfk") + kHandler, root));
       EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfq") + kHandler, root));
+      EXPECT_TRUE(KeyExists(kClasses + std::wstring(L".vfk") + kPreviewHandler, root));
+      EXPECT_TRUE(ListedPreviewHandler(root, kVfkPreview));
+      EXPECT_TRUE(ListedPreviewHandler(root, kTnwPreview));
     }
-    for (const wchar_t* clsid : {kVfkClass, kTnwClass})
-      RegDeleteTreeW(other, ClassKey(clsid).c_str());
+    for (const wchar_t* clsid : kAllClasses) RegDeleteTreeW(other, ClassKey(clsid).c_str());
     RegCloseKey(other);
     ASSERT_EQ(install ? server.Install(TRUE, L"user") : server.Register(), S_OK);
     ASSERT_EQ(install ? server.Install(FALSE, L"user") : server.Unregister(), S_OK);
     EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfk") + kHandler, root));
     EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfq") + kHandler, root));
+    EXPECT_FALSE(KeyExists(kClasses + std::wstring(L".vfq") + kPreviewHandler, root));
+    EXPECT_FALSE(ListedPreviewHandler(root, kVfkPreview));
+    EXPECT_FALSE(ListedPreviewHandler(root, kTnwPreview));
   }
 }
 

@@ -1,13 +1,17 @@
 // The Windows shell's view, as programs of this program's bitness see it (a
 // 32-bit vfkthumb.exe sees the registry view of 32-bit programs): for each
-// extension, the document type it names, the thumbnail handler entered per
-// user and machine-wide and which one wins, whether it is ours, the DLL its
-// InprocServer32 names and that DLL's architecture, the threading model, and
-// a thumbnail of a sample document made through COM as the shell makes it.
+// extension and each handler (thumbnail, preview), the document type it
+// names, the handler entered per user and machine-wide and which one wins,
+// whether it is ours, the DLL its InprocServer32 names and that DLL's
+// architecture, the threading model, and a thumbnail of a sample document
+// made through COM as the shell makes it; for the preview handler also its
+// preview host, its entry in the list of preview handlers, and the sample
+// shown in a hidden window as the preview host shows it.
 #include <windows.h>
 // windows.h first: these need its types.
 #include <objbase.h>
 #include <shlwapi.h>
+#include <shobjidl.h>
 #include <thumbcache.h>
 
 #include <array>
@@ -31,8 +35,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr wchar_t kHandlerKey[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
 constexpr UINT kSampleSide = 128;
+constexpr LONG kSamplePaneWidth = 320;
+constexpr LONG kSamplePaneHeight = 240;
 
 #ifdef _WIN64
 constexpr std::uint16_t kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
@@ -119,21 +124,29 @@ struct Handler {
   Entered clsid;
 };
 
-std::optional<Handler> FindHandler(Findings& findings, const std::wstring& extension) {
-  const std::string name = Text(extension);
+// How the report names a class: ".vfk" for the thumbnail handler, ".vfk
+// preview" for the preview handler.
+std::string Label(const ServerClass& ours) {
+  return Text(ours.extension) + (ours.kind == HandlerKind::kPreview ? " preview" : "");
+}
+
+std::optional<Handler> FindHandler(Findings& findings, const ServerClass& ours) {
+  const std::wstring extension = ours.extension;
+  const std::string name = Label(ours);
+  const std::wstring handlerKey = std::wstring(L"\\shellex\\") + HandlerInterface(ours.kind);
   std::vector<std::wstring> bases;
   if (const Entered type = ReadEntered(extension); type.Found() && !type.Value().empty()) {
     findings.Ok(name + ": document type \"" + Text(type.Value()) + "\" (" + type.Where() + ")");
     bases.push_back(type.Value());
   } else {
-    findings.Ok(name + ": no document type; the handler is looked up under " + name);
+    findings.Ok(name + ": no document type; the handler is looked up under " + Text(extension));
   }
   bases.push_back(extension);
   for (const std::wstring& base : bases)
-    if (Entered clsid = ReadEntered(base + kHandlerKey); clsid.Found())
-      return Handler{base + kHandlerKey, clsid};
-  findings.Problem(name + ": no thumbnail handler entered under " +
-                   Text(bases.front() + kHandlerKey) +
+    if (Entered clsid = ReadEntered(base + handlerKey); clsid.Found())
+      return Handler{base + handlerKey, clsid};
+  findings.Problem(name + ": no " + (ours.kind == HandlerKind::kPreview ? "preview" : "thumbnail") +
+                   " handler entered under " + Text(bases.front() + handlerKey) +
                    ", per user or machine-wide: register VfkThumbDll.dll (regsvr32 VfkThumbDll.dll "
                    "for everyone, regsvr32 /n /i:user VfkThumbDll.dll for you)");
   return std::nullopt;
@@ -209,15 +222,23 @@ std::string Hex(HRESULT result) {
 
 // The sample of each format is installed as share\vfkthumb\sample.<ext>
 // beside the program's folder.
-void CheckThumbnail(Findings& findings, const std::string& name, const CLSID& clsid) {
+std::optional<fs::path> FindSample(Findings& findings, const ServerClass& ours) {
   const fs::path sample =
-      (ProgramDir() / ".." / "share" / "vfkthumb" / ("sample" + name)).lexically_normal();
+      (ProgramDir() / ".." / "share" / "vfkthumb" / (L"sample" + std::wstring(ours.extension)))
+          .lexically_normal();
   std::error_code error;
   if (!fs::exists(sample, error)) {
     findings.Problem("no sample document at " + Text(sample) + ": vfkthumb is not installed whole");
-    return;
+    return std::nullopt;
   }
-  const HRESULT result = SampleThumbnail(clsid, sample);
+  return sample;
+}
+
+void CheckThumbnail(Findings& findings, const std::string& name, const ServerClass& ours) {
+  const std::optional<fs::path> found = FindSample(findings, ours);
+  if (!found) return;
+  const fs::path& sample = *found;
+  const HRESULT result = SampleThumbnail(*ours.clsid, sample);
   if (result == S_OK) {
     findings.Ok(name + ": a " + std::to_string(kSampleSide) + " x " + std::to_string(kSampleSide) +
                 " thumbnail of " + Text(sample) + " came out through COM");
@@ -227,9 +248,82 @@ void CheckThumbnail(Findings& findings, const std::string& name, const CLSID& cl
   }
 }
 
+// The preview host's steps: the class created in-process, Initialize with a
+// stream on the file, a window to show it in (hidden here), SetWindow,
+// DoPreview, Unload. S_FALSE when no window can be had at all (a Windows
+// session without a desktop).
+HRESULT SamplePreview(const CLSID& clsid, const fs::path& sample) {
+  ComRef<IInitializeWithStream> init;
+  HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitializeWithStream,
+                                    init.PutVoid());
+  ComRef<IStream> stream;
+  if (SUCCEEDED(result)) {
+    result = SHCreateStreamOnFileEx(sample.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
+                                    FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put());
+  }
+  if (SUCCEEDED(result)) result = init->Initialize(stream.Get(), STGM_READ);
+  ComRef<IPreviewHandler> preview;
+  if (SUCCEEDED(result)) result = init->QueryInterface(IID_IPreviewHandler, preview.PutVoid());
+  if (FAILED(result)) return result;
+  const HWND host =
+      CreateWindowExW(0, L"STATIC", L"vfkthumb doctor", WS_POPUP, 0, 0, kSamplePaneWidth,
+                      kSamplePaneHeight, nullptr, nullptr, nullptr, nullptr);
+  if (!host) return S_FALSE;
+  const RECT pane{0, 0, kSamplePaneWidth, kSamplePaneHeight};
+  result = preview->SetWindow(host, &pane);
+  if (SUCCEEDED(result)) result = preview->DoPreview();
+  preview->Unload();
+  DestroyWindow(host);
+  return result;
+}
+
+// The preview handler's own entries: the preview host that runs it and its
+// entry in the list of preview handlers (64-bit view, as the shell reads it).
+void CheckPreviewEntries(Findings& findings, const std::string& name, const std::wstring& clsid) {
+  const Entered host = ReadEntered(L"CLSID\\" + clsid, L"AppID");
+  const std::wstring wanted = PreviewHostAppId();
+  if (!host.Found() || lstrcmpiW(host.Value().c_str(), wanted.c_str()) != 0) {
+    findings.Problem(name + ": AppID is " +
+                     (host.Found() ? "\"" + Text(host.Value()) + "\"" : std::string("not set")) +
+                     ", not the shell's preview host for " + kOwnBits + " handlers, " +
+                     Text(wanted) + ": register VfkThumbDll.dll again");
+  } else {
+    findings.Ok(name + ": AppID " + Text(host.Value()) + " (" + host.Where() +
+                "), the shell's preview host for " + kOwnBits + " handlers");
+  }
+  const Entered listed = {platform::RegistryString(HKEY_CURRENT_USER, kPreviewHandlersKey,
+                                                   clsid.c_str(), RRF_SUBKEY_WOW6464KEY),
+                          platform::RegistryString(HKEY_LOCAL_MACHINE, kPreviewHandlersKey,
+                                                   clsid.c_str(), RRF_SUBKEY_WOW6464KEY)};
+  if (listed.Found()) {
+    findings.Ok(name + ": listed among the preview handlers (" + listed.Where() + ") as \"" +
+                Text(listed.Value()) + "\"");
+  } else {
+    findings.Problem(name + ": not listed under " + Text(kPreviewHandlersKey) +
+                     ": register VfkThumbDll.dll again");
+  }
+}
+
+void CheckPreview(Findings& findings, const std::string& name, const ServerClass& ours) {
+  const std::optional<fs::path> found = FindSample(findings, ours);
+  if (!found) return;
+  const fs::path& sample = *found;
+  const HRESULT result = SamplePreview(*ours.clsid, sample);
+  const std::string pane =
+      std::to_string(kSamplePaneWidth) + " x " + std::to_string(kSamplePaneHeight) + " pane";
+  if (result == S_OK) {
+    findings.Ok(name + ": " + Text(sample) + " shown in a " + pane + " through COM");
+  } else if (result == S_FALSE) {
+    findings.Ok(name + ": " + Text(sample) + " read through COM; this session has no window to " +
+                "show it in");
+  } else {
+    findings.Problem(name + ": " + Text(sample) + " not shown through COM (" + Hex(result) + ")");
+  }
+}
+
 void CheckFormat(Findings& findings, const ServerClass& ours) {
-  const std::string name = Text(ours.extension);
-  const std::optional<Handler> handler = FindHandler(findings, ours.extension);
+  const std::string name = Label(ours);
+  const std::optional<Handler> handler = FindHandler(findings, ours);
   if (!handler) return;
   const std::wstring& entered = handler->clsid.Value();
   CLSID clsid{};
@@ -245,7 +339,13 @@ void CheckFormat(Findings& findings, const ServerClass& ours) {
   }
   findings.Ok(name + ": the shell asks vfkthumb's handler " + Text(oursText) + ", entered " +
               handler->clsid.Where() + " under " + Text(handler->key));
-  if (CheckServer(findings, name, oursText)) CheckThumbnail(findings, name, clsid);
+  if (!CheckServer(findings, name, oursText)) return;
+  if (ours.kind == HandlerKind::kPreview) {
+    CheckPreviewEntries(findings, name, oursText);
+    CheckPreview(findings, name, ours);
+  } else {
+    CheckThumbnail(findings, name, ours);
+  }
 }
 
 }  // namespace
