@@ -34,6 +34,8 @@ packages=(
   # resampling comparison (bench/compare-resample.py) and the thumbnailer's
   # sandbox test (tests/desktop), which reads the PNGs with it
   python3-pil
+  # an X display for the preview pane's tests under Wine
+  xvfb
   # the desktop's thumbnailer sandbox and MIME types (tests/desktop)
   bubblewrap
   shared-mime-info

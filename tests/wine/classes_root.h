@@ -24,3 +24,15 @@ inline std::optional<std::wstring> MergedClassesString(const std::wstring& key,
     return user;
   return ClassesRootString(key, name);
 }
+
+// The class the shell asks for the handler `handlerKey` (L"\\shellex\\{...}")
+// of an extension such as L".vfk": entered under the document type the
+// extension names, else under the extension; merged as Windows merges.
+inline std::optional<std::wstring> ShellHandlerClass(const std::wstring& extension,
+                                                     const wchar_t* handlerKey) {
+  if (const std::optional<std::wstring> type = MergedClassesString(extension);
+      type && !type->empty()) {
+    if (auto clsid = MergedClassesString(*type + handlerKey)) return clsid;
+  }
+  return MergedClassesString(extension + handlerKey);
+}

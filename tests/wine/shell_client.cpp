@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "classes_root.h"
+#include "client_support.h"
 #include "platform/com_ref.h"
 #include "platform/crash_report.h"
 #include "platform/unique_resource.h"
@@ -52,51 +53,14 @@ namespace {
 
 constexpr wchar_t kHandler[] = L"\\shellex\\{e357fccd-a995-4576-b01f-234630154e96}";
 
-// A failure of the client itself (exit status 2).
-struct ClientError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-std::string Utf8(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
-  if (bytes > 1)
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), bytes, nullptr, nullptr);
-  return out;
-}
-
-std::string Hex(HRESULT result) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(result));
-  return text;
-}
-
-void Check(HRESULT result, const std::string& what) {
-  if (FAILED(result)) throw ClientError(what + " failed: " + Hex(result));
-}
-
 // The thumbnail handler class of an extension such as L".vfk", read as
 // Windows' merged HKEY_CLASSES_ROOT reads.
 CLSID HandlerClass(const std::wstring& extension) {
-  std::optional<std::wstring> clsidText;
-  if (const std::optional<std::wstring> type = MergedClassesString(extension);
-      type && !type->empty()) {
-    clsidText = MergedClassesString(*type + kHandler);
-  }
-  if (!clsidText) clsidText = MergedClassesString(extension + kHandler);
+  const std::optional<std::wstring> clsidText = ShellHandlerClass(extension, kHandler);
   if (!clsidText) throw ClientError("no thumbnail handler registered for " + Utf8(extension));
   CLSID clsid{};
   Check(CLSIDFromString(clsidText->c_str(), &clsid), "CLSIDFromString");
   return clsid;
-}
-
-std::wstring ExtensionOf(const std::wstring& path) {
-  const std::size_t dot = path.find_last_of(L'.');
-  return dot == std::wstring::npos ? std::wstring() : path.substr(dot);
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 struct Thumbnail {

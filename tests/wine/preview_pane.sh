@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The preview pane under Wine, on an X display of its own (Xvfb): regsvr32
+# of VfkThumbDll.dll, then preview_host (acting as the shell's preview host)
+# shows every example document in panes of several sizes, each byte for
+# byte equal to what the Linux `vfkthumb --box` writes for that size and
+# background; a damaged document gets no preview and no window; then
+# regsvr32 /u and no preview key left.
+# Usage: preview_pane.sh WINDOWS_BUILD LINUX_BUILD BITS
+set -euo pipefail
+
+windows=$(cd "$1" && pwd)
+linux=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=wine_test.bash
+source "$(dirname "$0")/wine_test.bash"
+# shellcheck source=../../scripts/wine.bash
+source "$root/scripts/wine.bash"
+set_bitness "$3"
+wine=$root/scripts/wine-run.sh
+sizes=(320x240 1000x400 17x900)
+background=2b5797
+preview='{8895b1c6-b41f-4c1c-a562-0d564250836f}'
+
+if [[ ! -x $linux/vfkthumb || ! -d $linux/examples ]]; then
+  echo "preview_pane: needs the linux preset built first ($linux/vfkthumb, $linux/examples)" >&2
+  exit 1
+fi
+
+work=$windows/preview-pane
+rm -rf "$work"
+mkdir -p "$work/out" "$work/expected" "$work/documents"
+cp "$windows/VfkThumbDll.dll" "$work/"
+dll=$(windows_name "$work/VfkThumbDll.dll")
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# An X display of our own: Xvfb picks a free number and writes it to
+# descriptor 3. Stopped when the script ends.
+xvfb_pid=
+stop_display() { [[ -z $xvfb_pid ]] || kill "$xvfb_pid" 2>/dev/null || true; }
+trap stop_display EXIT
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s $work/display ]] && break
+  sleep 0.1
+done
+if [[ ! -s $work/display ]]; then
+  echo "preview_pane: Xvfb gave no display within 10 s: $(cat "$work/xvfb.log")" >&2
+  exit 1
+fi
+display=:$(tr -d '\n' <"$work/display")
+
+# host ARGS...: preview_host on the display (wine-run.sh runs programs
+# without one), bounded like every Wine call.
+host() {
+  DISPLAY=$display bounded "$wine_limit" "preview_host $1" "$wine_loader" \
+    "$windows/preview_host.exe" "$@"
+}
+
+"$wine" "$regsvr32" /u /s "$dll" >/dev/null 2>&1 || true
+"$wine" "$regsvr32" /s "$dll" || fail "regsvr32"
+
+# The documents are copied: preview_host renames each after Initialize.
+cp "$linux"/examples/*.vfk "$linux"/examples/*.vfq "$work/documents/"
+documents=("$work"/documents/*)
+windows_documents=()
+for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
+host show "$(windows_name "$work/out")" "$background" "$(IFS=,; echo "${sizes[*]}")" \
+  "${windows_documents[@]}" || fail "the previews of the examples"
+for document in "${documents[@]}"; do
+  name=$(basename "$document")
+  for size in "${sizes[@]}"; do
+    expected=$work/expected/$name.$size
+    "$linux/vfkthumb" --box "$size" --background "$background" "$document" "$expected.png"
+    /usr/bin/python3 -c 'import sys; from PIL import Image
+open(sys.argv[2], "wb").write(Image.open(sys.argv[1]).convert("RGB").tobytes())' \
+      "$expected.png" "$expected.rgb"
+    got=$work/out/$name.$size.rgb
+    if [[ ! -f $got ]]; then
+      fail "$name at $size: no pane read"
+    elif ! cmp -s "$expected.rgb" "$got"; then
+      fail "$name at $size: the pane differs from vfkthumb --box"
+    fi
+  done
+done
+
+head -c 300 "$linux/examples/large.vfk" >"$work/documents/damaged.vfk"
+host none "$(windows_name "$work/documents/damaged.vfk")" || fail "a document without a picture"
+
+"$wine" "$regsvr32" /u /s "$dll" || fail "regsvr32 /u"
+for extension in .vfk .vfq; do
+  status=0
+  answer=$("$wine" reg query "HKCR\\$extension\\shellex\\$preview" "$view" 2>&1) || status=$?
+  if ((status == 0)) || [[ $answer != *"$not_found"* ]]; then
+    fail "the preview key of $extension is still there (or reg failed: ${answer//$'\r'/})"
+  fi
+done
+
+if ((failures > 0)); then
+  echo "preview_pane: $failures failures" >&2
+  exit 1
+fi
+rm -rf "$work"
+echo "preview_pane: passed (${#documents[@]} documents x ${#sizes[@]} pane sizes)"
