@@ -127,6 +127,9 @@ expect_value() {
 vfk_class='{520253B3-A2A2-4A9E-9FD6-54A1FD2EE8E9}'
 vfq_class='{E9F2C83C-FF7E-45FF-8452-36E2503CD8CB}'
 handler='{e357fccd-a995-4576-b01f-234630154e96}'
+vfk_preview='{0F7ED916-FE75-4656-91B4-E5F872879BC6}'
+vfq_preview='{41634EF9-72F2-42CF-83F7-3494166F1A1C}'
+preview_handler='{8895b1c6-b41f-4c1c-a562-0d564250836f}'
 
 # check_install DIR SCOPE: what an install into DIR (a Unix path) for SCOPE
 # (CurrentUser or AllUsers) leaves.
@@ -145,7 +148,7 @@ check_install() {
 
   local classes="$hive\\Software\\Classes" dll
   dll=$(c_name "$dir/bin/VfkThumbDll.dll")
-  for class in "$vfk_class" "$vfq_class"; do
+  for class in "$vfk_class" "$vfq_class" "$vfk_preview" "$vfq_preview"; do
     expect_value "$dll" "$classes\\CLSID\\$class\\InprocServer32"
     expect_value Apartment "$classes\\CLSID\\$class\\InprocServer32" ThreadingModel
     # Wine's per-user classes have one view for both bitnesses: there the
@@ -157,6 +160,17 @@ check_install() {
   done
   expect_value "$vfk_class" "$classes\\.vfk\\shellex\\$handler"
   expect_value "$vfq_class" "$classes\\.vfq\\shellex\\$handler"
+  # The preview handlers: run by the shell's 64-bit preview host, listed.
+  expect_value "$vfk_preview" "$classes\\.vfk\\shellex\\$preview_handler"
+  expect_value "$vfq_preview" "$classes\\.vfq\\shellex\\$preview_handler"
+  expect_value '{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}' "$classes\\CLSID\\$vfk_preview" AppID
+  if $x86 && [[ $scope == AllUsers ]]; then
+    expect_value '{534A1E02-D58F-44f0-B58B-36CBED287C7C}' "$classes\\CLSID\\$vfk_preview" AppID \
+      /reg:32
+  fi
+  local previews="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers"
+  expect_value 'Preview of .vfk documents' "$previews" "$vfk_preview"
+  expect_value 'Preview of .vfq documents' "$previews" "$vfq_preview"
 
   local entry="$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vfkthumb"
   local uninstaller

@@ -331,6 +331,26 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
   }
 }
 
+// The list of preview handlers is shared with every other handler: only our
+// entries go, and the key itself only when registration left it empty.
+TEST_F(Registration, LeavesOtherPreviewHandlersListed) {
+  const LoadedServer& server = ProcessServer();
+  constexpr wchar_t kOther[] = L"{11111111-2222-3333-4444-555555555555}";
+  constexpr wchar_t kOtherName[] = L"Another preview";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kPreviewHandlers, kOther, REG_SZ, kOtherName,
+                            sizeof kOtherName),
+            ERROR_SUCCESS);
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
+  EXPECT_EQ(PreviewHandlerEntry(HKEY_CURRENT_USER, kOther), kOtherName);
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_CURRENT_USER, kVfkPreview));
+
+  RegDeleteTreeW(HKEY_CURRENT_USER, kPreviewHandlers);
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
+  EXPECT_FALSE(KeyExists(kPreviewHandlers, HKEY_CURRENT_USER));
+}
+
 TEST_F(Registration, InstallRefusesAnyOtherCommandLine) {
   const LoadedServer& server = ProcessServer();
   for (const wchar_t* commandLine :
