@@ -1,6 +1,7 @@
 #include "server_rules.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/com_ref.h"
@@ -9,6 +10,10 @@
 #include "server/server_classes.h"
 #include "vfk_writer.h"
 #include "vfq_writer.h"
+
+#ifdef _WIN32
+#include <shobjidl.h>
+#endif
 
 namespace {
 
@@ -146,5 +151,47 @@ TEST_P(ServerRules, BindsEachClassToTheLoaderOfItsFormat) {
     EXPECT_EQ(entry.canUnloadNow(), S_OK);
   }
 }
+
+#ifdef _WIN32
+// The preview classes make preview handlers that read the document at
+// Initialize and hold no reference to its stream after it; nothing is shown
+// before SetWindow, and Unload lets the handler be initialised again. (The
+// pane itself needs a display: tests/wine/preview_pane.sh.)
+TEST_P(ServerRules, PreviewClassesMakePreviewHandlersThatLetTheStreamGo) {
+  const ServerEntry& entry = GetParam();
+  const std::pair<const CLSID*, std::vector<std::uint8_t>> cases[] = {
+      {&CLSID_VfkPreviewHandler, VfkDocument()}, {&CLSID_TnwPreviewHandler, VfqDocument()}};
+  for (const auto& [clsid, document] : cases) {
+    ComRef<IStream> stream = MakeMemoryStream(document);
+    ComRef<IStream> again = MakeMemoryStream(document);
+    {
+      ComRef<IPreviewHandler> preview;
+      ASSERT_EQ(
+          Factory(entry, *clsid)->CreateInstance(nullptr, IID_IPreviewHandler, preview.PutVoid()),
+          S_OK);
+      ComRef<IInitializeWithStream> init;
+      ASSERT_EQ(preview->QueryInterface(IID_IInitializeWithStream, init.PutVoid()), S_OK);
+      ComRef<IObjectWithSite> site;
+      ASSERT_EQ(preview->QueryInterface(IID_IObjectWithSite, site.PutVoid()), S_OK);
+      EXPECT_EQ(init->Initialize(nullptr, STGM_READ), E_INVALIDARG);
+      ASSERT_EQ(init->Initialize(stream.Get(), STGM_READ), S_OK);
+      EXPECT_EQ(RefCount(stream.Get()), 1u);
+      EXPECT_EQ(init->Initialize(again.Get(), STGM_READ),
+                HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED));
+      EXPECT_EQ(preview->DoPreview(), E_FAIL);  // no window given
+      EXPECT_EQ(preview->SetRect(nullptr), E_INVALIDARG);
+      ComRef<IUnknown> noSite;
+      EXPECT_EQ(site->GetSite(IID_IUnknown, noSite.PutVoid()), E_FAIL);
+      MSG key{};
+      EXPECT_EQ(preview->TranslateAccelerator(&key), S_FALSE);
+      EXPECT_EQ(preview->Unload(), S_OK);
+      EXPECT_EQ(init->Initialize(again.Get(), STGM_READ), S_OK);
+      EXPECT_EQ(RefCount(again.Get()), 1u);
+      EXPECT_EQ(entry.canUnloadNow(), S_FALSE);
+    }
+    EXPECT_EQ(entry.canUnloadNow(), S_OK);
+  }
+}
+#endif
 
 }  // namespace

@@ -3,8 +3,9 @@
 # of VfkThumbDll.dll, then preview_host (acting as the shell's preview host)
 # shows every example document in panes of several sizes, each byte for
 # byte equal to what the Linux `vfkthumb --box` writes for that size and
-# background; a damaged document gets no preview and no window; then
-# regsvr32 /u and no preview key left.
+# background, and so does a document whose stored picture is 16384 x 16384
+# (kept shrunk to 4096 x 4096); a damaged document gets no preview and no
+# window; then regsvr32 /u and no preview key left.
 # Usage: preview_pane.sh WINDOWS_BUILD LINUX_BUILD BITS
 set -euo pipefail
 
@@ -67,6 +68,7 @@ host() {
 
 # The documents are copied: preview_host renames each after Initialize.
 cp "$linux"/examples/*.vfk "$linux"/examples/*.vfq "$work/documents/"
+"$linux/tests/support/make_huge_document" "$work/documents/huge.vfq" || fail "writing huge.vfq"
 documents=("$work"/documents/*)
 windows_documents=()
 for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
