@@ -1,12 +1,15 @@
-// What the programs that act as the shell share: their own failure (exit
-// status 2), HRESULT checks and the names of files.
+// What the programs that act as the shell share: their arguments, their own
+// failure (exit status 2), HRESULT checks and the names of files.
 #pragma once
 
 #include <windows.h>
+// windows.h first: this needs its types.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // A failure of the client itself (exit status 2).
 struct ClientError : std::runtime_error {
@@ -38,4 +41,13 @@ inline std::wstring ExtensionOf(const std::wstring& path) {
 
 inline std::wstring FileNameOf(const std::wstring& path) {
   return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+// The program's command line, its name first.
+inline std::vector<std::wstring> ProgramArguments() {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const std::vector<std::wstring> all(argv, argv + count);
+  LocalFree(argv);
+  return all;
 }

@@ -370,10 +370,7 @@ class OwnDesktop {
 
 int main() {
   platform::PrepareConsoleProgram();
-  int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  const std::vector<std::wstring> all(argv, argv + count);
-  LocalFree(argv);
+  const std::vector<std::wstring> all = ProgramArguments();
   try {
     const OwnDesktop desktop;
     Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE),

@@ -302,10 +302,7 @@ int Hold(const std::vector<std::wstring>& args) {
 
 int main() {
   platform::PrepareConsoleProgram();
-  int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  const std::vector<std::wstring> all(argv, argv + count);
-  LocalFree(argv);
+  const std::vector<std::wstring> all = ProgramArguments();
   try {
     if (all.size() >= 2) {
       const std::vector<std::wstring> args(all.begin() + 2, all.end());

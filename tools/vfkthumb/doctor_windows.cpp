@@ -193,10 +193,10 @@ bool CheckServer(Findings& findings, const std::string& name, const std::wstring
   return true;
 }
 
-// The shell's request: the class created in-process from this
-// single-threaded apartment, a stream on the file, the bitmap.
-HRESULT SampleThumbnail(const CLSID& clsid, const fs::path& sample) {
-  ComRef<IInitializeWithStream> init;
+// The start of every request the shell makes: the class created in-process
+// from this single-threaded apartment, initialised with a stream on the file.
+HRESULT InitializeSample(const CLSID& clsid, const fs::path& sample,
+                         ComRef<IInitializeWithStream>& init) {
   HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitializeWithStream,
                                     init.PutVoid());
   ComRef<IStream> stream;
@@ -205,6 +205,13 @@ HRESULT SampleThumbnail(const CLSID& clsid, const fs::path& sample) {
                                     FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put());
   }
   if (SUCCEEDED(result)) result = init->Initialize(stream.Get(), STGM_READ);
+  return result;
+}
+
+// The shell's thumbnail request: the sample's bitmap.
+HRESULT SampleThumbnail(const CLSID& clsid, const fs::path& sample) {
+  ComRef<IInitializeWithStream> init;
+  HRESULT result = InitializeSample(clsid, sample, init);
   ComRef<IThumbnailProvider> provider;
   if (SUCCEEDED(result)) result = init->QueryInterface(IID_IThumbnailProvider, provider.PutVoid());
   HBITMAP bitmap = nullptr;
@@ -248,20 +255,12 @@ void CheckThumbnail(Findings& findings, const std::string& name, const ServerCla
   }
 }
 
-// The preview host's steps: the class created in-process, Initialize with a
-// stream on the file, a window to show it in (hidden here), SetWindow,
-// DoPreview, Unload. S_FALSE when no window can be had at all (a Windows
-// session without a desktop).
+// The preview host's steps after Initialize: a window to show the sample
+// in (hidden here), SetWindow, DoPreview, Unload. S_FALSE when no window can
+// be had at all (a Windows session without a desktop).
 HRESULT SamplePreview(const CLSID& clsid, const fs::path& sample) {
   ComRef<IInitializeWithStream> init;
-  HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitializeWithStream,
-                                    init.PutVoid());
-  ComRef<IStream> stream;
-  if (SUCCEEDED(result)) {
-    result = SHCreateStreamOnFileEx(sample.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
-                                    FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream.Put());
-  }
-  if (SUCCEEDED(result)) result = init->Initialize(stream.Get(), STGM_READ);
+  HRESULT result = InitializeSample(clsid, sample, init);
   ComRef<IPreviewHandler> preview;
   if (SUCCEEDED(result)) result = init->QueryInterface(IID_IPreviewHandler, preview.PutVoid());
   if (FAILED(result)) return result;
