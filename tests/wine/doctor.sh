@@ -80,7 +80,7 @@ register() {
 register
 check "healthy" 0 '^ok +\.vfq: a 128 x 128 thumbnail of .*sample\.vfq came out through COM'
 check "healthy, every line" 0 '^ok +\.vfk: ThreadingModel "Apartment"'
-check "healthy, the preview" 0 '^ok +\.vfq preview: .*sample\.vfq (shown in a 320 x 240 pane|read through COM)'
+check "healthy, the preview" 0 '^ok +\.vfq preview: the preview handler read .*sample\.vfq through COM'
 check "healthy, the preview's host" 0 '^ok +\.vfk preview: AppID \{(6d2b5079|534A1E02)-'
 check_healthy "healthy"
 
