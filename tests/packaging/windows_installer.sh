@@ -236,7 +236,7 @@ check_install "$dir" CurrentUser
 # Upgrade and uninstall while another process holds the DLL loaded.
 # (The prefix stays busy meanwhile: the installer and, run in place with
 # _?=, the uninstaller are waited for themselves.)
-coproc HOLD { "$wine" "$client" hold "$(c_name "$dir/bin/VfkThumbDll.dll")" 2>&1; }
+coproc HOLD { VFK_WINE_LIVE=1 "$wine" "$client" hold "$(c_name "$dir/bin/VfkThumbDll.dll")" 2>&1; }
 read -r -t 60 loaded <&"${HOLD[0]}" || true
 [[ ${loaded:-} == loaded* ]] || fail "the DLL could not be held loaded: ${loaded:-no answer}"
 "$wine" "$installer" /S || fail "per user: the upgrade while the DLL is held failed"

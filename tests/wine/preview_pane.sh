@@ -57,10 +57,15 @@ fi
 display=:$(tr -d '\n' <"$work/display")
 
 # host ARGS...: preview_host on the display (wine-run.sh runs programs
-# without one), bounded like every Wine call.
+# without one), bounded like every Wine call; its output goes through files,
+# as wine-run.sh says why.
 host() {
+  local status=0
   DISPLAY=$display bounded "$wine_limit" "preview_host $1" "$wine_loader" \
-    "$windows/preview_host.exe" "$@"
+    "$windows/preview_host.exe" "$@" >"$work/host.out" 2>"$work/host.err" || status=$?
+  cat "$work/host.out"
+  cat "$work/host.err" >&2
+  return "$status"
 }
 
 "$wine" "$regsvr32" /u /s "$dll" >/dev/null 2>&1 || true
