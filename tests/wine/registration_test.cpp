@@ -331,8 +331,9 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
   }
 }
 
-// The list of preview handlers is shared with every other handler: only our
-// entries go, and the key itself only when registration left it empty.
+// The list of preview handlers is the system's, shared with every other
+// handler: only our entries go, and the key stays (Windows and Wine have it
+// from the start; an uninstall leaves the registry as it found it).
 TEST_F(Registration, LeavesOtherPreviewHandlersListed) {
   const LoadedServer& server = ProcessServer();
   constexpr wchar_t kOther[] = L"{11111111-2222-3333-4444-555555555555}";
@@ -344,11 +345,12 @@ TEST_F(Registration, LeavesOtherPreviewHandlersListed) {
   ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
   EXPECT_EQ(PreviewHandlerEntry(HKEY_CURRENT_USER, kOther), kOtherName);
   EXPECT_FALSE(ListedPreviewHandler(HKEY_CURRENT_USER, kVfkPreview));
+  EXPECT_FALSE(ListedPreviewHandler(HKEY_CURRENT_USER, kTnwPreview));
 
-  RegDeleteTreeW(HKEY_CURRENT_USER, kPreviewHandlers);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreviewHandlers, kOther);
   ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
   ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
-  EXPECT_FALSE(KeyExists(kPreviewHandlers, HKEY_CURRENT_USER));
+  EXPECT_TRUE(KeyExists(kPreviewHandlers, HKEY_CURRENT_USER));
 }
 
 TEST_F(Registration, InstallRefusesAnyOtherCommandLine) {
