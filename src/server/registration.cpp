@@ -117,18 +117,18 @@ bool RegisteredInEitherView(HKEY root, const ClassKeys& keys) noexcept {
   return false;
 }
 
-// Deletes `classes`\`name` when it holds neither values nor subkeys:
-// registration created it on the way to the handler key.
-void DeleteIfEmpty(HKEY classes, const wchar_t* name) noexcept {
+// Deletes `parent`\`name` (in registry view `view`) when it holds neither
+// values nor subkeys: registration created it on the way to its values.
+void DeleteIfEmpty(HKEY parent, const wchar_t* name, REGSAM view = 0) noexcept {
   UniqueHKey key;
-  if (RegOpenKeyExW(classes, name, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(parent, name, 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS) return;
   DWORD subkeys = 0;
   DWORD values = 0;
   if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                        nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
       subkeys == 0 && values == 0) {
     key.Reset();
-    RegDeleteKeyW(classes, name);
+    RegDeleteKeyExW(parent, name, view, 0);
   }
 }
 
@@ -143,9 +143,14 @@ HRESULT UnregisterServerClass(HKEY root, HKEY classes, const ServerClass& server
   if (FAILED(result) || RegisteredInEitherView(root, keys)) return result;
   if (serverClass.kind == HandlerKind::kPreview) {
     UniqueHKey list;
-    // Only our entry: the list is the system's, and stays even when empty.
-    if (SUCCEEDED(OpenPreviewHandlers(root, false, list)))
+    // Only our entry. The machine's list is the system's and stays even when
+    // empty; a user's list exists for per-user installs, and goes with the
+    // last entry.
+    if (SUCCEEDED(OpenPreviewHandlers(root, false, list))) {
       RegDeleteValueW(list.Get(), keys.clsidText.data());
+      list.Reset();
+      if (root == HKEY_CURRENT_USER) DeleteIfEmpty(root, kPreviewHandlersKey, KEY_WOW64_64KEY);
+    }
   }
   result = MakeHandlerKey(serverClass, keys.handlerKey);
   if (SUCCEEDED(result)) result = Win32ToHresult(RegDeleteTreeW(classes, keys.handlerKey.data()));

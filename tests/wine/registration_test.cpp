@@ -331,9 +331,9 @@ TEST_F(Registration, LeavesTheHandlersWhileTheOtherBitnessHasTheClass) {
   }
 }
 
-// The list of preview handlers is the system's, shared with every other
-// handler: only our entries go, and the key stays (Windows and Wine have it
-// from the start; an uninstall leaves the registry as it found it).
+// The list of preview handlers is shared with every other handler: only our
+// entries go. A user's list (Windows has none of its own) goes with its last
+// entry; the machine's list is the system's and stays.
 TEST_F(Registration, LeavesOtherPreviewHandlersListed) {
   const LoadedServer& server = ProcessServer();
   constexpr wchar_t kOther[] = L"{11111111-2222-3333-4444-555555555555}";
@@ -350,7 +350,10 @@ TEST_F(Registration, LeavesOtherPreviewHandlersListed) {
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kPreviewHandlers, kOther);
   ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
   ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
-  EXPECT_TRUE(KeyExists(kPreviewHandlers, HKEY_CURRENT_USER));
+  EXPECT_FALSE(KeyExists(kPreviewHandlers, HKEY_CURRENT_USER));
+  ASSERT_EQ(server.Register(), S_OK);
+  ASSERT_EQ(server.Unregister(), S_OK);
+  EXPECT_TRUE(KeyExists(kPreviewHandlers, HKEY_LOCAL_MACHINE));
 }
 
 TEST_F(Registration, InstallRefusesAnyOtherCommandLine) {
