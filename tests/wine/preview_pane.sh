@@ -40,11 +40,14 @@ fail() {
 }
 
 # An X display of our own: Xvfb picks a free number and writes it to
-# descriptor 3. Stopped when the script ends.
+# descriptor 3. Stopped when the script ends, and by timeout after 900 s
+# should the script be killed before it can stop it; its output goes to a
+# file, so it never holds CTest's pipe.
 xvfb_pid=
 stop_display() { [[ -z $xvfb_pid ]] || kill "$xvfb_pid" 2>/dev/null || true; }
 trap stop_display EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+timeout -k 5 900 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
   [[ -s $work/display ]] && break
