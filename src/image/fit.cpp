@@ -21,6 +21,16 @@ std::int32_t TruncateToInt32(double value) {
   return static_cast<std::int32_t>(value);
 }
 
+// side / aspect as IEEE arithmetic gives it, without raising the
+// division-by-zero or invalid exception for an aspect of 0 (a picture 0
+// wide): an infinity of the side's sign, or NaN for a side of 0.
+double SideOverAspect(double side, double aspect) {
+  if (aspect != 0) return side / aspect;
+  if (side == 0) return std::numeric_limits<double>::quiet_NaN();
+  return side > 0 ? std::numeric_limits<double>::infinity()
+                  : -std::numeric_limits<double>::infinity();
+}
+
 }  // namespace
 
 void FitSize(std::int32_t boxWidth, std::int32_t boxHeight, std::int32_t pictureWidth,
@@ -34,7 +44,7 @@ void FitSize(std::int32_t boxWidth, std::int32_t boxHeight, std::int32_t picture
     fit.height = boxHeight;
   } else {
     fit.width = boxWidth;
-    fit.height = TruncateToInt32(boxWidth / pictureAspect);
+    fit.height = TruncateToInt32(SideOverAspect(boxWidth, pictureAspect));
   }
 }
 

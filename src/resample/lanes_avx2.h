@@ -42,11 +42,13 @@ using Unsigned = std::uint32_t __attribute__((vector_size(4 * kLanes)));
 // convert exactly, and n / d rounded lies within 256 × 2^-53 of the true
 // quotient; a quotient that is not an integer lies at least 1 / d > 2^-24
 // below the next one, so truncating the rounded quotient gives the integer
-// quotient exactly. (A divisor of 0 gives an unspecified lane.)
+// quotient exactly. A divisor of 0 divides by 1 instead: lanes without
+// pixels are masked by the caller, and 0 / 0 would raise the invalid
+// operation exception in a host that unmasks it.
 [[gnu::target("avx2"), gnu::always_inline]] inline Unsigned SmallQuotients(Unsigned numerator,
                                                                            Unsigned divisor) {
   const auto n = (__m256i)numerator;
-  const auto d = (__m256i)divisor;
+  const auto d = (__m256i)(divisor == 0 ? divisor + 1 : divisor);
   const __m128i low =
       _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(n)),
                                         _mm256_cvtepi32_pd(_mm256_castsi256_si128(d))));
