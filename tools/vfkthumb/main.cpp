@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "interrupt_cleanup.h"
 #include "platform/command_line.h"
 #include "platform/information_box.h"
 #include "platform/terminal.h"
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
   // A damaged document is reported on stderr, not in a window.
   platform::SuppressInformationBoxes(true);
+  vfkthumb::InstallInterruptCleanup();
   try {
     return vfkthumb::RunVfkthumb(platform::CommandLineArguments(argc, argv), std::cout, std::cerr,
                                  platform::IsTerminal(stderr));

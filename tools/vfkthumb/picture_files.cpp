@@ -1,6 +1,5 @@
 #include "picture_files.h"
 
-#include <fcntl.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -10,64 +9,15 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "output_file.h"
 #include "provider/bottom_up_dib.h"
 
 namespace vfkthumb {
 namespace {
-
-struct FileClose {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
-
-constexpr int kNameAttempts = 16;
-
-// A file that did not exist, opened for writing (with the permissions a
-// new file gets from fopen); null with errno set when it cannot be made.
-FilePtr CreateNew(const std::filesystem::path& path) {
-#ifdef _WIN32
-  const int descriptor =
-      _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (descriptor < 0) return nullptr;
-  FilePtr file(_fdopen(descriptor, "wb"));
-  if (!file) _close(descriptor);
-#else
-  const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (descriptor < 0) return nullptr;
-  FilePtr file(fdopen(descriptor, "wb"));
-  if (!file) close(descriptor);
-#endif
-  return file;
-}
-
-// A new file in the folder of `path`, named after it with a random part and
-// hidden where a leading dot hides: ".out.png.3f9a0c21.tmp".
-FilePtr CreateBeside(const std::filesystem::path& path, std::filesystem::path& temporary) {
-  std::random_device random;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    char digits[8];
-    const auto end = std::to_chars(digits, digits + sizeof digits, random(), 16).ptr;
-    std::filesystem::path name = ".";
-    name += path.filename();
-    name += "." + std::string(digits, end) + ".tmp";
-    temporary = path.parent_path() / name;
-    if (FilePtr file = CreateNew(temporary)) return file;
-    if (errno != EEXIST) return nullptr;
-  }
-  return nullptr;
-}
 
 // libpng reports an error by calling OnPngError, which must not return and
 // unwinds by longjmp through libpng's C frames: so nothing there may throw,
@@ -164,26 +114,17 @@ std::optional<PictureFormat> PictureFormatOf(const std::filesystem::path& path) 
 bool WritePicture(const std::filesystem::path& path, PictureFormat format,
                   const oxan::CImage32& square, std::int32_t side, StoredSize stored,
                   std::string& error) {
-  std::filesystem::path temporary;
-  FilePtr file = CreateBeside(path, temporary);
-  if (!file) {
-    error = std::generic_category().message(errno);
-    return false;
-  }
+  const std::unique_ptr<OutputFile> output = OutputFile::Open(path, error);
+  if (!output) return false;
   errno = 0;
-  bool written = format == PictureFormat::kPng ? WritePng(file.get(), square, stored, error)
-                                               : WriteBmp(file.get(), square, side);
-  if (std::fclose(file.release()) != 0) written = false;
-  std::error_code renameError;
-  if (written) std::filesystem::rename(temporary, path, renameError);
-  if (!written || renameError) {
-    if (renameError) error = renameError.message();
+  const bool written = format == PictureFormat::kPng
+                           ? WritePng(output->Stream(), square, stored, error)
+                           : WriteBmp(output->Stream(), square, side);
+  if (!written) {
     if (error.empty()) error = errno != 0 ? std::generic_category().message(errno) : "write failed";
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
     return false;
   }
-  return true;
+  return output->Commit(error);
 }
 
 }  // namespace vfkthumb

@@ -3,9 +3,8 @@
 // "Thumb::Image::Width" and "Thumb::Image::Height" that freedesktop
 // thumbnails carry) or a BMP holding exactly the shell's bitmap (the 40-byte
 // BITMAPINFOHEADER and the bottom-up B, G, R, A rows after the 14-byte file
-// header). The picture is written to a new file beside the output and
-// renamed over it once whole: an interrupted or failed write leaves the
-// earlier output as it was.
+// header). Where the bytes go, and what an earlier output becomes, is
+// OutputFile's (output_file.h).
 #pragma once
 
 #include <cstdint>
