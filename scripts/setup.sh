@@ -41,6 +41,10 @@ packages=(
   shared-mime-info
   xdg-utils
   libfile-mimeinfo-perl
+  # XFCE's thumbnail service on a private D-Bus session (tests/desktop)
+  tumbler
+  dbus
+  dbus-bin
   # the Debian package and the Windows installer (scripts/package.sh), the
   # package's test in a throwaway system (tests/packaging)
   lintian
