@@ -5,6 +5,7 @@
 
 #include "image/image32.h"
 #include "platform/com_ref.h"
+#include "platform/floating_point.h"
 #include "provider/bottom_up_dib.h"
 #include "provider/compose_thumbnail.h"
 #include "provider/module_count.h"
@@ -60,6 +61,7 @@ IFACEMETHODIMP_(ULONG) VeskThumbnailProvider::Release() noexcept {
 }
 
 IFACEMETHODIMP VeskThumbnailProvider::Initialize(IStream* stream, DWORD) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (stream_ || used_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
   if (!stream) return E_INVALIDARG;
   return stream->QueryInterface(IID_IStream, stream_.PutVoid());
@@ -67,6 +69,7 @@ IFACEMETHODIMP VeskThumbnailProvider::Initialize(IStream* stream, DWORD) noexcep
 
 IFACEMETHODIMP VeskThumbnailProvider::GetThumbnail(UINT cx, HBITMAP* bitmap,
                                                    WTS_ALPHATYPE* alpha) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (!bitmap || !alpha || !stream_) return S_FALSE;
   try {
     oxan::CImage32 square;

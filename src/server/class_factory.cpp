@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "platform/floating_point.h"
 #include "provider/module_count.h"
 #include "server/server_classes.h"
 
@@ -47,11 +48,13 @@ IFACEMETHODIMP_(ULONG) ClassFactory::Release() noexcept {
 }
 
 IFACEMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (outer) return CLASS_E_NOAGGREGATION;
   return serverClass_.create(LoaderOf(serverClass_.formatSelector), riid, object);
 }
 
 IFACEMETHODIMP ClassFactory::LockServer(BOOL lock) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (lock) {
     LockModule();
   } else {

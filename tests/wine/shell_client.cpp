@@ -5,12 +5,16 @@
 // there), creates it in-process from a single-threaded apartment, hands it a
 // stream on the file, asks for the bitmap and reads it back through GDI.
 //
-//   shell_client thumbnails [--inproc-server] OUTDIR SIDES DOCUMENT...
+//   shell_client thumbnails [--inproc-server] [--trap-floating-point] OUTDIR SIDES
+//                DOCUMENT...
 //       SIDES is a comma-separated list of edge lengths. Writes
 //       OUTDIR\<document file name>.<side>.rows: the bitmap's rows as
 //       GetDIBits reads them, bottom row first. With --inproc-server the
 //       handler is made from the DLL its class names, as COM would, for
 //       classes registered for one user (which Wine's COM does not see).
+//       With --trap-floating-point every request is made as a host that
+//       unmasks floating-point exceptions makes it; the control words must
+//       be as the host set them after each.
 //   shell_client apartments THREADS SIDE DOCUMENT
 //       The same request from THREADS apartments at once; all must agree.
 //   shell_client server EXTENSION PATH [--path-only]
@@ -122,10 +126,12 @@ HRESULT CreateFromInprocServer(const CLSID& clsid, REFIID riid, void** object) {
 
 // How handlers are created: through COM, or from their InprocServer32.
 bool fromInprocServer = false;
+// Whether requests are made with floating-point exceptions unmasked.
+bool trapFloatingPoint = false;
 
 // One whole request, as the shell makes it. The calling thread is in a
 // single-threaded apartment.
-Thumbnail Request(const std::wstring& document, UINT cx) {
+Thumbnail RequestAsIs(const std::wstring& document, UINT cx) {
   ComRef<IInitializeWithStream> init;
   const CLSID clsid = HandlerClass(ExtensionOf(document));
   Check(fromInprocServer ? CreateFromInprocServer(clsid, IID_IInitializeWithStream, init.PutVoid())
@@ -160,6 +166,22 @@ Thumbnail Request(const std::wstring& document, UINT cx) {
   return thumbnail;
 }
 
+// A request as the host this client plays makes it.
+Thumbnail Request(const std::wstring& document, UINT cx) {
+  if (trapFloatingPoint) {
+    const FloatingPointControl set = UnmaskFloatingPointTraps();
+    Thumbnail thumbnail = RequestAsIs(document, cx);
+    const FloatingPointControl after = ReadFloatingPointControl();
+    if (!(after == set)) {
+      throw ClientError("the floating-point control words are " + Describe(after) + ", not " +
+                        Describe(set) + " as set, after " + Utf8(FileNameOf(document)) + " at " +
+                        std::to_string(cx));
+    }
+    return thumbnail;
+  }
+  return RequestAsIs(document, cx);
+}
+
 class Apartment {
  public:
   Apartment() { Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx"); }
@@ -175,12 +197,18 @@ UINT Side(const std::wstring& text) {
 }
 
 int Thumbnails(std::vector<std::wstring> args) {
-  if (!args.empty() && args[0] == L"--inproc-server") {
-    fromInprocServer = true;
-    args.erase(args.begin());
+  for (; !args.empty() && args[0].starts_with(L"--"); args.erase(args.begin())) {
+    if (args[0] == L"--inproc-server") {
+      fromInprocServer = true;
+    } else if (args[0] == L"--trap-floating-point") {
+      trapFloatingPoint = true;
+    } else {
+      throw ClientError("unknown option " + Utf8(args[0]));
+    }
   }
   if (args.size() < 3) {
-    throw ClientError("usage: thumbnails [--inproc-server] OUTDIR SIDES DOCUMENT...");
+    throw ClientError(
+        "usage: thumbnails [--inproc-server] [--trap-floating-point] OUTDIR SIDES DOCUMENT...");
   }
   std::vector<UINT> sides;
   for (std::size_t at = 0; at <= args[1].size();) {

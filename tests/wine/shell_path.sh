@@ -79,6 +79,12 @@ documents=("$linux"/examples/*.vfk "$linux"/examples/*.vfq)
 check_thumbnails "$wine" "$windows/shell_client.exe" com "$linux" "$work" \
   "$(IFS=,; echo "${sides[*]}")" "${documents[@]}" || fail "thumbnails of the examples"
 
+# A host that unmasks floating-point exceptions (invalid operation,
+# division by zero, overflow): nothing traps, from small sizes to upscales,
+# the pictures are the same, and the host's control words are as it set them.
+check_thumbnails "$wine" "$windows/shell_client.exe" com-trapping "$linux" "$work/trapping" \
+  1,2,7,32,96,1024 "${documents[@]}" || fail "thumbnails with floating-point exceptions unmasked"
+
 # A 16384 x 16384 stored picture (1 GiB): the 32-bit library too must make
 # its thumbnail, in memory bounded by the thumbnail.
 "$linux/tests/support/make_huge_document" "$work/huge.vfq" || fail "writing huge.vfq"

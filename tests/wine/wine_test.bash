@@ -27,14 +27,18 @@ not_found='Unable to find the specified registry key'
 # DOCUMENT at each of SIDES (comma-separated), each bitmap byte for byte
 # equal to the Linux vfkthumb's BMP pixels. HOW: "com" creates the handlers
 # through COM, "inproc-server" from the DLL their class names (classes
-# registered for one user). One line on stderr per difference; status 1
-# when there is any.
+# registered for one user), "com-trapping" through COM as a host that
+# unmasks floating-point exceptions. One line on stderr per difference;
+# status 1 when there is any.
 check_thumbnails() {
   local wine=$1 client=$2 how=$3 linux=$4 work=$5 sides=$6
   shift 6
   local documents=("$@") windows_documents=() document side name expected got offset status=0
   local options=()
-  if [[ $how == inproc-server ]]; then options=(--inproc-server); fi
+  case $how in
+    inproc-server) options=(--inproc-server) ;;
+    com-trapping) options=(--trap-floating-point) ;;
+  esac
   mkdir -p "$work/out" "$work/expected"
   for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
   if ! "$wine" "$client" thumbnails "${options[@]}" "$(windows_name "$work/out")" "$sides" \
