@@ -16,4 +16,18 @@ std::uint64_t InformationBoxRequests() noexcept;
 // The command line reports failures on stderr instead.
 void SuppressInformationBoxes(bool suppress) noexcept;
 
+// No box from this thread while it lives, not even a request: the preview
+// pane shows "no preview" for a damaged document and never waits on a
+// person.
+class NoInformationBoxesHere {
+ public:
+  NoInformationBoxesHere() noexcept;
+  ~NoInformationBoxesHere();
+  NoInformationBoxesHere(const NoInformationBoxesHere&) = delete;
+  NoInformationBoxesHere& operator=(const NoInformationBoxesHere&) = delete;
+
+ private:
+  bool before_;
+};
+
 }  // namespace platform

@@ -2,11 +2,14 @@
 
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <new>
 
 #include "image/image32.h"
 #include "platform/com_ref.h"
+#include "platform/floating_point.h"
 #include "preview/preview_picture.h"
 #include "provider/module_count.h"
 
@@ -22,6 +25,44 @@ HINSTANCE ThisModule() noexcept {
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
   return module;
+}
+
+// The window class lives while any handler of this module holds it:
+// registered by the first, unregistered by the last (so that no class names
+// this module's code once it is unloaded), under one lock, so that no
+// handler creates a window while another unregisters the class.
+SRWLOCK windowClassLock = SRWLOCK_INIT;
+std::size_t windowClassHolders = 0;  // guarded by windowClassLock
+
+bool HoldWindowClass(WNDPROC windowProc) noexcept {
+  AcquireSRWLockExclusive(&windowClassLock);
+  bool held = true;
+  if (windowClassHolders == 0) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = ThisModule();
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.lpszClassName = kWindowClass;
+    // Already there: a window of an earlier holder outlived its handler.
+    held = RegisterClassExW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  }
+  if (held) ++windowClassHolders;
+  ReleaseSRWLockExclusive(&windowClassLock);
+  return held;
+}
+
+void ReleaseWindowClass() noexcept {
+  AcquireSRWLockExclusive(&windowClassLock);
+  if (--windowClassHolders == 0) UnregisterClassW(kWindowClass, ThisModule());
+  ReleaseSRWLockExclusive(&windowClassLock);
+}
+
+// A rectangle's side, 0 when inverted, at most LONG's largest value: no
+// overflow for any rectangle a host passes.
+LONG Extent(LONG low, LONG high) noexcept {
+  const long long extent = static_cast<long long>(high) - low;
+  return static_cast<LONG>(std::clamp<long long>(extent, 0, std::numeric_limits<LONG>::max()));
 }
 
 // 0xRRGGBB from a COLORREF (0x00BBGGRR).
@@ -84,7 +125,8 @@ class PreviewHandler final : public IPreviewHandler,
   PreviewPlacement placement_;
   HWND parent_ = nullptr;
   RECT rect_{};
-  HWND pane_ = nullptr;
+  HWND pane_ = nullptr;  // cleared when the window goes, whoever destroys it
+  bool holdsWindowClass_ = false;
   COLORREF background_ = GetSysColor(COLOR_WINDOW);
   ComRef<IUnknown> site_;
   ComRef<IPreviewHandlerFrame> frame_;
@@ -108,12 +150,14 @@ IFACEMETHODIMP_(ULONG) PreviewHandler::AddRef() noexcept {
 }
 
 IFACEMETHODIMP_(ULONG) PreviewHandler::Release() noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
   if (left == 0) delete this;
   return left;
 }
 
 IFACEMETHODIMP PreviewHandler::Initialize(IStream* stream, DWORD) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (initialized_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
   if (!stream) return E_INVALIDARG;
   try {
@@ -127,6 +171,7 @@ IFACEMETHODIMP PreviewHandler::Initialize(IStream* stream, DWORD) noexcept {
 }
 
 IFACEMETHODIMP PreviewHandler::SetWindow(HWND parent, const RECT* rect) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (!parent || !rect) return E_INVALIDARG;
   parent_ = parent;
   rect_ = *rect;
@@ -136,6 +181,7 @@ IFACEMETHODIMP PreviewHandler::SetWindow(HWND parent, const RECT* rect) noexcept
 }
 
 IFACEMETHODIMP PreviewHandler::SetRect(const RECT* rect) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (!rect) return E_INVALIDARG;
   rect_ = *rect;
   Changed();
@@ -143,12 +189,14 @@ IFACEMETHODIMP PreviewHandler::SetRect(const RECT* rect) noexcept {
 }
 
 IFACEMETHODIMP PreviewHandler::DoPreview() noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (!loaded_ || !parent_) return E_FAIL;
   if (pane_) return S_OK;
   return CreatePane();
 }
 
 IFACEMETHODIMP PreviewHandler::Unload() noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   DestroyPane();
   oxan::CImage32 none, noneRendered;
   kept_.Swap(none);
@@ -158,6 +206,7 @@ IFACEMETHODIMP PreviewHandler::Unload() noexcept {
 }
 
 IFACEMETHODIMP PreviewHandler::SetFocus() noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (!pane_) return S_FALSE;
   ::SetFocus(pane_);
   return S_OK;
@@ -170,6 +219,7 @@ IFACEMETHODIMP PreviewHandler::QueryFocus(HWND* focused) noexcept {
 }
 
 IFACEMETHODIMP PreviewHandler::TranslateAccelerator(MSG* message) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   return frame_ ? frame_->TranslateAccelerator(message) : S_FALSE;
 }
 
@@ -190,13 +240,15 @@ IFACEMETHODIMP PreviewHandler::GetSite(REFIID riid, void** site) noexcept {
   return site_ ? site_->QueryInterface(riid, site) : E_FAIL;
 }
 
+// The handler's own window while it shows one.
 IFACEMETHODIMP PreviewHandler::GetWindow(HWND* window) noexcept {
   if (!window) return E_INVALIDARG;
-  *window = parent_;
-  return parent_ ? S_OK : E_FAIL;
+  *window = pane_;
+  return pane_ ? S_OK : E_FAIL;
 }
 
 IFACEMETHODIMP PreviewHandler::SetBackgroundColor(COLORREF colour) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   background_ = colour;
   Changed();
   return S_OK;
@@ -204,6 +256,7 @@ IFACEMETHODIMP PreviewHandler::SetBackgroundColor(COLORREF colour) noexcept {
 
 LRESULT CALLBACK PreviewHandler::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) noexcept {
+  const platform::DefaultFloatingPoint floatingPoint;
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -224,7 +277,10 @@ LRESULT CALLBACK PreviewHandler::WindowProc(HWND window, UINT message, WPARAM wP
       if (handler) handler->Paint(reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_NCDESTROY:
+      // Also when the host destroys its window first: no later call may
+      // use the dead handle.
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      if (handler && handler->pane_ == window) handler->pane_ = nullptr;
       break;
     default:
       break;
@@ -233,47 +289,40 @@ LRESULT CALLBACK PreviewHandler::WindowProc(HWND window, UINT message, WPARAM wP
 }
 
 HRESULT PreviewHandler::CreatePane() noexcept {
-  const HINSTANCE module = ThisModule();
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = module;
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.lpszClassName = kWindowClass;
-  // Registered while a pane exists: another handler of this module may have
-  // it registered already, which is as good.
-  if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    return HRESULT_FROM_WIN32(GetLastError());
+  if (!holdsWindowClass_) {
+    if (!HoldWindowClass(WindowProc)) return HRESULT_FROM_WIN32(GetLastError());
+    holdsWindowClass_ = true;
+  }
   pane_ = CreateWindowExW(0, kWindowClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                          rect_.left, rect_.top, rect_.right - rect_.left, rect_.bottom - rect_.top,
-                          parent_, nullptr, module, this);
+                          rect_.left, rect_.top, Extent(rect_.left, rect_.right),
+                          Extent(rect_.top, rect_.bottom), parent_, nullptr, ThisModule(), this);
   if (!pane_) {
     const DWORD error = GetLastError();
-    UnregisterClassW(kWindowClass, module);
+    DestroyPane();
     return HRESULT_FROM_WIN32(error ? error : ERROR_INVALID_WINDOW_HANDLE);
   }
   return S_OK;
 }
 
 void PreviewHandler::DestroyPane() noexcept {
-  if (!pane_) return;
-  DestroyWindow(pane_);
+  if (pane_) DestroyWindow(pane_);
   pane_ = nullptr;
-  // The class goes with the last pane (it fails while another pane uses it),
-  // so that no class names this module's code once it is unloaded.
-  UnregisterClassW(kWindowClass, ThisModule());
+  if (holdsWindowClass_) {
+    holdsWindowClass_ = false;
+    ReleaseWindowClass();
+  }
 }
 
 void PreviewHandler::Changed() noexcept {
   renderedValid_ = false;
   if (!pane_) return;
-  SetWindowPos(pane_, nullptr, rect_.left, rect_.top, rect_.right - rect_.left,
-               rect_.bottom - rect_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(pane_, nullptr, rect_.left, rect_.top, Extent(rect_.left, rect_.right),
+               Extent(rect_.top, rect_.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(pane_, nullptr, FALSE);
 }
 
 void PreviewHandler::Paint(HDC dc) noexcept {
-  const LONG width = rect_.right - rect_.left, height = rect_.bottom - rect_.top;
+  const LONG width = Extent(rect_.left, rect_.right), height = Extent(rect_.top, rect_.bottom);
   if (!renderedValid_) {
     placement_ = PlacePreview(kept_.Width(), kept_.Height(), width, height);
     try {

@@ -5,6 +5,7 @@
 
 #include "image/fit.h"
 #include "image/picture_sink.h"
+#include "platform/information_box.h"
 #include "resample/resample.h"
 #include "resample/row_resampler.h"
 
@@ -61,6 +62,7 @@ std::uint32_t OverBackground(std::uint32_t pixel, std::uint32_t background) {
 }  // namespace
 
 bool KeepPreviewPicture(Loader loader, IStream* stream, oxan::CImage32& kept, StoredSize* stored) {
+  const platform::NoInformationBoxesHere noBoxes;
   KeepingSink sink(kept);
   if (!loader(sink, stream)) {
     oxan::CImage32 none;

@@ -25,7 +25,8 @@
 inline constexpr std::int32_t kPreviewKeepSide = 4096;
 
 // Reads the stored picture into `kept` as above. False, `kept` left 1 × 1, when
-// the loader fails (no thumbnail stored, damaged) or memory runs out. When
+// the loader fails (no thumbnail stored, damaged) or memory runs out; a
+// damaged document asks for no information box. When
 // given, `stored` receives the stored picture's size.
 bool KeepPreviewPicture(Loader loader, IStream* stream, oxan::CImage32& kept,
                         StoredSize* stored = nullptr);

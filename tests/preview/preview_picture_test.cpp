@@ -6,7 +6,12 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/tnw/tnw_thumbnail.h"
+#include "platform/com_ref.h"
+#include "platform/information_box.h"
+#include "platform/memory_stream.h"
 #include "resample/resample.h"
+#include "vfq_writer.h"
 
 namespace {
 
@@ -105,6 +110,26 @@ TEST(KeepPreviewPicture, FailsWithNothingKeptWhenTheLoaderFails) {
   EXPECT_FALSE(KeepPreviewPicture(FailingLoader, nullptr, kept));
   EXPECT_EQ(kept.Width(), 1);
   EXPECT_EQ(kept.Height(), 1);
+}
+
+// A damaged document gets no preview and no information box, which would
+// wait for a person in front of the pane; thumbnails still ask for one.
+TEST(KeepPreviewPicture, ShowsNoInformationBoxForADamagedDocument) {
+  // The root names a blob whose vidx has no page: the reader throws, and
+  // the loader would ask for a box.
+  vfqtest::VfqWriter writer =
+      vfqtest::ThumbnailDocument(4, 4, std::vector<std::uint32_t>(16, 0xFF102030), vfqtest::kRawBlob);
+  writer.AddStream(vfqtest::DocumentRoot(vfqtest::Thumbnail{4, 4, 77}), vfqtest::kRootVidx);
+  const vfqtest::Bytes damaged = writer.Build();
+  ComRef<IStream> stream = MakeMemoryStream(damaged);
+  oxan::CImage32 kept;
+  const std::uint64_t boxes = platform::InformationBoxRequests();
+  EXPECT_FALSE(KeepPreviewPicture(ReadTnwThumbnail, stream.Get(), kept));
+  EXPECT_EQ(platform::InformationBoxRequests(), boxes);
+  ComRef<IStream> again = MakeMemoryStream(damaged);
+  oxan::CImage32 image;
+  EXPECT_FALSE(LoadTnwThumbnail(image, again.Get()));
+  EXPECT_EQ(platform::InformationBoxRequests(), boxes + 1);
 }
 
 // Straight alpha over the background, rounded to nearest, and the

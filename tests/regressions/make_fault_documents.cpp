@@ -66,6 +66,15 @@ Bytes PictureLargerThanItsBlob() {
   return writer.Build();
 }
 
+// A 4 × 4 document whose root names a blob vidx without a page: the reader
+// throws, and the loader asks for its information box, which the preview
+// pane once showed and waited on.
+Bytes BlobWithoutAPage() {
+  vfqtest::VfqWriter writer = vfqtest::ThumbnailDocument(4, 4, Picture(4, 4), vfqtest::kRawBlob);
+  writer.AddStream(vfqtest::DocumentRoot(vfqtest::Thumbnail{4, 4, 77}), vfqtest::kRootVidx);
+  return writer.Build();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,6 +89,7 @@ int main(int argc, char** argv) {
       {"deep-xml.none.vfk", DeeplyNestedXml()},
       {"root-beyond-file.none.vfq", RootLongerThanTheFile()},
       {"picture-beyond-blob.none.vfq", PictureLargerThanItsBlob()},
+      {"blob-without-page.none.vfq", BlobWithoutAPage()},
   };
   for (const auto& [name, bytes] : documents) {
     if (!vfktest::WriteFileBytes(out / name, bytes)) {

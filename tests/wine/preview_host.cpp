@@ -11,13 +11,22 @@
 //       gives it a site whose frame takes keys, SetWindow with the first
 //       size, SetBackgroundColor, DoPreview, then SetRect to each further
 //       size; after each it checks that one child window covers exactly
-//       the rectangle and writes its pixels as OUTDIR\<document file
-//       name>.<W>x<H>.rgb (R, G, B bytes, top row first). Then Unload (the
-//       window goes), a second Initialize and DoPreview at the first size,
-//       which must give the same pixels.
+//       the rectangle, that GetWindow names it, and writes its pixels as
+//       OUTDIR\<document file name>.<W>x<H>.rgb (R, G, B bytes, top row
+//       first). Then rectangles at LONG's limits and inverted, the host's
+//       window destroyed under the pane and the pane shown in another;
+//       Unload (the window goes), a second Initialize and DoPreview at the
+//       first size, which must give the same pixels.
 //   preview_host none DOCUMENT
 //       A document without a stored picture: Initialize succeeds,
 //       DoPreview fails, and no window is left in the pane.
+//   preview_host race THREADS ROUNDS DOCUMENT
+//       THREADS apartments at once each show DOCUMENT and unload it ROUNDS
+//       times, each time in a new handler: every DoPreview must succeed
+//       (the pane's window class is shared by all of them).
+//   preview_host --trap-floating-point show|none ...
+//       The same as a host that unmasks floating-point exceptions: nothing
+//       may trap, and the control words must be as set after each document.
 //
 // Exit status 0: all as expected; 1: a check failed (one line on stderr
 // each); 2: anything else, with one line on stderr.
@@ -29,11 +38,13 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "classes_root.h"
@@ -245,7 +256,7 @@ ComRef<Interface> Ask(IUnknown* object, REFIID riid, const char* what) {
 void ShowDocument(const std::wstring& outDir, COLORREF background,
                   const std::vector<PaneSize>& sizes, const std::wstring& document) {
   const std::string name = Utf8(FileNameOf(document));
-  const HWND host = MakeHost(sizes);
+  HWND host = MakeHost(sizes);
   ComRef<IInitializeWithStream> init = CreateHandler(document);
   auto preview = Ask<IPreviewHandler>(init.Get(), IID_IPreviewHandler, "IPreviewHandler");
   auto visuals =
@@ -263,16 +274,21 @@ void ShowDocument(const std::wstring& outDir, COLORREF background,
     Fail(name + ": a key not passed to the frame");
 
   Initialize(init.Get(), document, name);
-  if (init->Initialize(nullptr, STGM_READ) == S_OK) Fail(name + ": a second Initialize accepted");
+  if (init->Initialize(OpenStream(document).Get(), STGM_READ) !=
+      HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED))
+    Fail(name + ": a second Initialize not refused as already initialised");
   RECT rect = PaneRect(sizes.front());
   Check(preview->SetWindow(host, &rect), "SetWindow");
+  HWND shown = nullptr;
+  if (window->GetWindow(&shown) != E_FAIL || shown)
+    Fail(name + ": GetWindow named a window before DoPreview");
   Check(visuals->SetBackgroundColor(background), "SetBackgroundColor");
   LOGFONTW font{};
   Check(visuals->SetFont(&font), "SetFont");
   Check(visuals->SetTextColor(RGB(1, 2, 3)), "SetTextColor");
   Check(preview->DoPreview(), "DoPreview of " + name);
-  HWND parent = nullptr;
-  if (FAILED(window->GetWindow(&parent)) || parent != host) Fail(name + ": GetWindow");
+  if (FAILED(window->GetWindow(&shown)) || !shown || shown != PaneOf(host))
+    Fail(name + ": GetWindow did not name the handler's window");
   Check(preview->SetFocus(), "SetFocus");
   HWND focused = nullptr;
   preview->QueryFocus(&focused);
@@ -291,9 +307,35 @@ void ShowDocument(const std::wstring& outDir, COLORREF background,
               pixels);
   }
 
+  // Rectangles no pane has: nothing may overflow or fail.
+  const RECT extremes[] = {
+      {LONG_MIN, LONG_MIN, LONG_MAX, LONG_MAX}, {LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN},
+      {300, 200, 10, 10}, {0, 0, 0, 0}};
+  for (const RECT& extreme : extremes) {
+    Check(preview->SetRect(&extreme), "SetRect at an extreme");
+    PumpMessages();
+  }
+  rect = PaneRect(sizes.front());
+  Check(preview->SetRect(&rect), "SetRect back");
+  if (ReadPane(host, rect, name + " after extreme rectangles") != first)
+    Fail(name + ": not the same pixels after extreme rectangles");
+
+  // The host destroys its window, and the pane with it, before telling the
+  // handler; then it shows the document in a window of its own again.
+  DestroyWindow(host);
+  PumpMessages();
+  if (window->GetWindow(&shown) != E_FAIL) Fail(name + ": GetWindow after the window went");
+  Check(preview->SetRect(&rect), "SetRect after the host's window went");
+  host = MakeHost(sizes);
+  Check(preview->SetWindow(host, &rect), "SetWindow in a new host window");
+  Check(preview->DoPreview(), "DoPreview in a new host window");
+  if (ReadPane(host, rect, name + " in a new host window") != first)
+    Fail(name + ": not the same pixels in a new host window");
+
   Check(preview->Unload(), "Unload");
   PumpMessages();
   if (PaneOf(host)) Fail(name + ": a window left in the pane after Unload");
+  if (window->GetWindow(&shown) != E_FAIL) Fail(name + ": GetWindow after Unload");
   Initialize(init.Get(), document, name + " (again)");
   rect = PaneRect(sizes.front());
   Check(preview->SetWindow(host, &rect), "SetWindow again");
@@ -312,18 +354,34 @@ void ShowDocument(const std::wstring& outDir, COLORREF background,
   DestroyWindow(host);
 }
 
+// Whether documents are shown with floating-point exceptions unmasked.
+bool trapFloatingPoint = false;
+
+// Runs `show` for one document as the host this program plays.
+template <typename Show>
+void AsHost(const std::wstring& document, Show show) {
+  if (!trapFloatingPoint) return show();
+  const FloatingPointControl set = UnmaskFloatingPointTraps();
+  show();
+  const FloatingPointControl after = ReadFloatingPointControl();
+  if (!(after == set)) {
+    Fail(Utf8(FileNameOf(document)) + ": the floating-point control words are " +
+         Describe(after) + ", not " + Describe(set) + " as set");
+  }
+}
+
 int Show(const std::vector<std::wstring>& args) {
   if (args.size() < 4)
     throw ClientError("usage: preview_host show OUTDIR RRGGBB SIZES DOCUMENT...");
   const unsigned long rgb = std::wcstoul(args[1].c_str(), nullptr, 16);
   const COLORREF background = RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
   const std::vector<PaneSize> sizes = ParseSizes(args[2]);
-  for (std::size_t i = 3; i < args.size(); ++i) ShowDocument(args[0], background, sizes, args[i]);
+  for (std::size_t i = 3; i < args.size(); ++i)
+    AsHost(args[i], [&] { ShowDocument(args[0], background, sizes, args[i]); });
   return failures > 0 ? 1 : 0;
 }
 
-int None(const std::vector<std::wstring>& args) {
-  if (args.size() != 1) throw ClientError("usage: preview_host none DOCUMENT");
+void ShowNone(const std::vector<std::wstring>& args) {
   const std::string name = Utf8(FileNameOf(args[0]));
   const std::vector<PaneSize> sizes = {{320, 240}};
   const HWND host = MakeHost(sizes);
@@ -339,6 +397,48 @@ int None(const std::vector<std::wstring>& args) {
   preview.Reset();
   init.Reset();
   DestroyWindow(host);
+}
+
+int None(const std::vector<std::wstring>& args) {
+  if (args.size() != 1) throw ClientError("usage: preview_host none DOCUMENT");
+  AsHost(args[0], [&] { ShowNone(args); });
+  return failures > 0 ? 1 : 0;
+}
+
+int Race(const std::vector<std::wstring>& args, HDESK desktop) {
+  if (args.size() != 3) throw ClientError("usage: preview_host race THREADS ROUNDS DOCUMENT");
+  const unsigned long count = std::wcstoul(args[0].c_str(), nullptr, 10);
+  const unsigned long rounds = std::wcstoul(args[1].c_str(), nullptr, 10);
+  if (count < 2 || count > 16 || rounds < 1) throw ClientError("bad THREADS or ROUNDS");
+  const std::vector<PaneSize> sizes = {{64, 48}};
+  std::atomic<int> failed{0};
+  std::vector<std::thread> threads;
+  for (unsigned long i = 0; i < count; ++i) {
+    threads.emplace_back([&] {
+      try {
+        if (!SetThreadDesktop(desktop)) throw ClientError("SetThreadDesktop failed");
+        Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx");
+        const HWND host = MakeHost(sizes);
+        const RECT rect = PaneRect(sizes.front());
+        for (unsigned long round = 0; round < rounds; ++round) {
+          ComRef<IInitializeWithStream> init = CreateHandler(args[2]);
+          auto preview = Ask<IPreviewHandler>(init.Get(), IID_IPreviewHandler, "IPreviewHandler");
+          Check(init->Initialize(OpenStream(args[2]).Get(), STGM_READ), "Initialize");
+          Check(preview->SetWindow(host, &rect), "SetWindow");
+          if (FAILED(preview->DoPreview())) failed.fetch_add(1);
+          PumpMessages();
+          Check(preview->Unload(), "Unload");
+        }
+        DestroyWindow(host);
+        CoUninitialize();
+      } catch (const std::exception& error) {
+        std::fprintf(stderr, "preview_host race: %s\n", error.what());
+        failed.fetch_add(1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  if (failed.load() > 0) Fail(std::to_string(failed.load()) + " previews failed in the race");
   return failures > 0 ? 1 : 0;
 }
 
@@ -359,6 +459,7 @@ class OwnDesktop {
     if (!desktop_ || !SetThreadDesktop(desktop_)) throw ClientError("no desktop of its own");
   }
   ~OwnDesktop() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktops, name_.c_str()); }
+  HDESK Handle() const { return desktop_; }
   OwnDesktop(const OwnDesktop&) = delete;
   OwnDesktop& operator=(const OwnDesktop&) = delete;
 
@@ -376,12 +477,20 @@ int main() {
     Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE),
           "CoInitializeEx");
     int status = 2;
-    if (all.size() >= 2) {
-      const std::vector<std::wstring> args(all.begin() + 2, all.end());
-      if (all[1] == L"show") status = Show(args);
-      if (all[1] == L"none") status = None(args);
+    std::vector<std::wstring> args = all;
+    if (!args.empty()) args.erase(args.begin());  // the program's name
+    if (!args.empty() && args[0] == L"--trap-floating-point") {
+      trapFloatingPoint = true;
+      args.erase(args.begin());
     }
-    if (status == 2) throw ClientError("usage: preview_host show|none ...");
+    if (!args.empty()) {
+      const std::wstring command = args[0];
+      args.erase(args.begin());
+      if (command == L"show") status = Show(args);
+      if (command == L"none") status = None(args);
+      if (command == L"race") status = Race(args, desktop.Handle());
+    }
+    if (status == 2) throw ClientError("usage: preview_host [--trap-floating-point] show|none|race ...");
     CoUninitialize();
     return status;
   } catch (const std::exception& error) {

@@ -4,8 +4,11 @@
 # shows every example document in panes of several sizes, each byte for
 # byte equal to what the Linux `vfkthumb --box` writes for that size and
 # background, and so does a document whose stored picture is 16384 x 16384
-# (kept shrunk to 4096 x 4096); a damaged document gets no preview and no
-# window; then regsvr32 /u and no preview key left.
+# (kept shrunk to 4096 x 4096), also from a host that unmasks floating-point
+# exceptions; damaged documents of both formats get no preview, no window
+# and no information box (which would wait on this display); handlers on
+# several threads at once all show their panes; then regsvr32 /u and no
+# preview key left.
 # Usage: preview_pane.sh WINDOWS_BUILD LINUX_BUILD BITS
 set -euo pipefail
 
@@ -80,8 +83,12 @@ cp "$linux"/examples/*.vfk "$linux"/examples/*.vfq "$work/documents/"
 documents=("$work"/documents/*)
 windows_documents=()
 for document in "${documents[@]}"; do windows_documents+=("$(windows_name "$document")"); done
+mkdir -p "$work/out-trapping"
 host show "$(windows_name "$work/out")" "$background" "$(IFS=,; echo "${sizes[*]}")" \
   "${windows_documents[@]}" || fail "the previews of the examples"
+host --trap-floating-point show "$(windows_name "$work/out-trapping")" "$background" \
+  "$(IFS=,; echo "${sizes[*]}")" "${windows_documents[@]}" ||
+  fail "the previews with floating-point exceptions unmasked"
 for document in "${documents[@]}"; do
   name=$(basename "$document")
   for size in "${sizes[@]}"; do
@@ -90,17 +97,28 @@ for document in "${documents[@]}"; do
     /usr/bin/python3 -c 'import sys; from PIL import Image
 open(sys.argv[2], "wb").write(Image.open(sys.argv[1]).convert("RGB").tobytes())' \
       "$expected.png" "$expected.rgb"
-    got=$work/out/$name.$size.rgb
-    if [[ ! -f $got ]]; then
-      fail "$name at $size: no pane read"
-    elif ! cmp -s "$expected.rgb" "$got"; then
-      fail "$name at $size: the pane differs from vfkthumb --box"
-    fi
+    for got in "$work/out/$name.$size.rgb" "$work/out-trapping/$name.$size.rgb"; do
+      if [[ ! -f $got ]]; then
+        fail "$name at $size: no pane read ($got)"
+      elif ! cmp -s "$expected.rgb" "$got"; then
+        fail "$name at $size: the pane differs from vfkthumb --box ($got)"
+      fi
+    done
   done
 done
 
-head -c 300 "$linux/examples/large.vfk" >"$work/documents/damaged.vfk"
-host none "$(windows_name "$work/documents/damaged.vfk")" || fail "a document without a picture"
+# Damaged documents: the TNW ones make the loader throw, where thumbnails
+# would get an information box.
+mkdir -p "$work/damaged"
+head -c 300 "$linux/examples/large.vfk" >"$work/damaged/damaged.vfk"
+cp "$linux"/regressions/*.vfq "$work/damaged/"
+for document in "$work"/damaged/*; do
+  host none "$(windows_name "$document")" || fail "$(basename "$document"): not without a picture"
+done
+host --trap-floating-point none "$(windows_name "$work/damaged/damaged.vfk")" ||
+  fail "a document without a picture, floating-point exceptions unmasked"
+
+host race 3 20 "$(windows_name "$work/documents/icon.vfk")" || fail "panes on several threads"
 
 "$wine" "$regsvr32" /u /s "$dll" || fail "regsvr32 /u"
 for extension in .vfk .vfq; do
