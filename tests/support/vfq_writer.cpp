@@ -163,12 +163,13 @@ std::uint32_t PatternPixel(std::int64_t x, std::int64_t y) {
   return alpha << 24 | (block * 2654435761u) >> 8;
 }
 
-Bytes PatternBlob(std::int32_t width, std::int32_t height) {
+Bytes PatternBlob(std::int32_t width, std::int32_t height, int windowLog) {
   const std::uint64_t contentSize = std::uint64_t(width) * std::uint64_t(height) * 4;
   Bytes blob = {kZstdBlob};
   AppendLe64(blob, contentSize);
   std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
   ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, 1);
+  if (windowLog != 0) ZSTD_CCtx_setParameter(context.get(), ZSTD_c_windowLog, windowLog);
   ZSTD_CCtx_setPledgedSrcSize(context.get(), contentSize);
   std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
   Bytes out(ZSTD_CStreamOutSize());
@@ -190,10 +191,10 @@ Bytes PatternBlob(std::int32_t width, std::int32_t height) {
   return blob;
 }
 
-VfqWriter PatternDocument(std::int32_t width, std::int32_t height) {
+VfqWriter PatternDocument(std::int32_t width, std::int32_t height, int windowLog) {
   VfqWriter writer;
   const std::int64_t vidx = writer.NewVidx();
-  writer.AddStream(PatternBlob(width, height), vidx);
+  writer.AddStream(PatternBlob(width, height, windowLog), vidx);
   writer.AddStream(DocumentRoot(Thumbnail{width, height, vidx}), kRootVidx);
   return writer;
 }

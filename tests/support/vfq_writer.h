@@ -79,10 +79,11 @@ VfqWriter ThumbnailDocument(std::int32_t width, std::int32_t height,
 std::uint32_t PatternPixel(std::int64_t x, std::int64_t y);
 
 // The pattern picture of width × height as a Zstandard blob, compressed row
-// by row: the picture is never held whole.
-Bytes PatternBlob(std::int32_t width, std::int32_t height);
+// by row: the picture is never held whole. A windowLog other than 0 sets
+// the window its frame declares (as `zstd --long=N` does).
+Bytes PatternBlob(std::int32_t width, std::int32_t height, int windowLog = 0);
 
-// A document whose thumbnail is PatternBlob(width, height).
-VfqWriter PatternDocument(std::int32_t width, std::int32_t height);
+// A document whose thumbnail is PatternBlob(width, height, windowLog).
+VfqWriter PatternDocument(std::int32_t width, std::int32_t height, int windowLog = 0);
 
 }  // namespace vfqtest

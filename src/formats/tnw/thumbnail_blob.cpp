@@ -1,6 +1,6 @@
 #include "formats/tnw/thumbnail_blob.h"
 
-#define ZSTD_STATIC_LINKING_ONLY  // ZSTD_decompressBound, ZSTD_WINDOWLOG_MAX
+#define ZSTD_STATIC_LINKING_ONLY  // ZSTD_decompressBound, ZSTD_getFrameHeader
 #include <zstd.h>
 
 #include <algorithm>
@@ -60,18 +60,26 @@ bool ReadZstd(StreamReader& reader, std::uint64_t declared, DecompressorPool& po
   const std::size_t inputSize = whole ? static_cast<std::size_t>(inputLeft) : kInputPiece;
   const std::unique_ptr<std::uint8_t[]> input(new (std::nothrow) std::uint8_t[inputSize + 1]);
   if (!input) return false;
-  ZSTD_inBuffer in{input.get(), 0, 0};
+  // The first piece (or the whole payload) is read before anything else is
+  // allocated: the first frame's header must fit in it and its window within
+  // the limit.
+  const auto firstPiece =
+      static_cast<std::size_t>(std::min<std::uint64_t>(inputLeft, inputSize));
+  if (!ReadExactly(reader, input.get(), firstPiece)) return false;
+  inputLeft -= firstPiece;
+  ZSTD_inBuffer in{input.get(), firstPiece, 0};
+  ZSTD_frameHeader header{};
+  if (ZSTD_getFrameHeader(&header, input.get(), firstPiece) != 0 ||
+      header.windowSize > (std::uint64_t{1} << kMaxZstdWindowLog))
+    return false;
   if (whole) {
-    if (!ReadExactly(reader, input.get(), inputSize)) return false;
-    inputLeft = 0;
-    in.size = inputSize;
     const unsigned long long reach = ZSTD_decompressBound(input.get(), inputSize);
     if (reach == ZSTD_CONTENTSIZE_ERROR || reach < pixelBytes) return false;
   }
   const DecompressorPool::Lease context = pool.Take();
   if (!context.get()) return false;
-  // The window a frame asks for is allowed as in a decompression in one call.
-  ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, ZSTD_WINDOWLOG_MAX);
+  // Every later frame's window is held to the same limit by the decoder.
+  ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, kMaxZstdWindowLog);
   const std::unique_ptr<std::uint8_t[]> dropped(new (std::nothrow) std::uint8_t[kDroppedPiece]);
   if (!dropped || !sink.Begin(width, height)) return false;
 
