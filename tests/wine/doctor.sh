@@ -5,8 +5,8 @@
 # non-zero exit status: no handler key, InprocServer32 naming a missing
 # file, a DLL of the other architecture, no threading model, and another
 # handler entered for the extension; for the preview handler also no
-# preview handler key, no preview host (AppID) and no entry in the list of
-# preview handlers.
+# preview handler key, no preview host (AppID), no entry in the list of
+# preview handlers, and a damaged sample shown by neither handler.
 # Usage: doctor.sh WINDOWS_BUILD BITS
 set -euo pipefail
 
@@ -80,7 +80,7 @@ register() {
 register
 check "healthy" 0 '^ok +\.vfq: a 128 x 128 thumbnail of .*sample\.vfq came out through COM'
 check "healthy, every line" 0 '^ok +\.vfk: ThreadingModel "Apartment"'
-check "healthy, the preview" 0 '^ok +\.vfq preview: the preview handler read .*sample\.vfq through COM'
+check "healthy, the preview" 0 '^ok +\.vfq preview: the preview handler read (and showed )?.*sample\.vfq through COM'
 check "healthy, the preview's host" 0 '^ok +\.vfk preview: AppID \{(6d2b5079|534A1E02)-'
 check_healthy "healthy"
 
@@ -127,6 +127,15 @@ reg add 'HKCR\.vfk' /ve /d 'Other.Document' /f
 reg add "HKCR\\Other.Document\\shellex\\$handler" /ve /d '{11111111-2222-3333-4444-555555555555}' /f
 check "another handler" 1 '^PROBLEM +\.vfk: the shell asks another handler, \{11111111-2222-3333-4444-555555555555\} \("Another Thumbnailer"\), entered machine-wide under Other\.Document'
 reg delete 'HKCR\Other.Document' /f
+
+# A damaged sample: neither a thumbnail nor a preview comes out of it.
+register
+sample=$work/install/share/vfkthumb/sample.vfq
+cp "$sample" "$work/sample.vfq"
+head -c 300 "$work/sample.vfq" >"$sample"
+check "a damaged sample's thumbnail" 1 '^PROBLEM +\.vfq: no thumbnail of .*sample\.vfq through COM'
+check "a damaged sample's preview" 1 '^PROBLEM +\.vfq preview: the preview handler did not show .*sample\.vfq'
+cp "$work/sample.vfq" "$sample"
 
 cleanup
 if ((failures > 0)); then
