@@ -14,6 +14,12 @@
 
 #include "command_fixture.h"
 
+#ifdef _WIN32
+#include <share.h>
+
+#include <cstdio>
+#endif
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -87,7 +93,25 @@ TEST_F(OutputFile, TakesTheLongestNameTheFileSystemTakes) {
   }
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// An output another program holds without sharing cannot be replaced: the
+// system's own reason is given, the earlier file stays and nothing else is
+// left.
+TEST_F(OutputFile, ReportsTheSystemsReasonForAFailedReplace) {
+  FreshPicture();
+  const Bytes earlier(100, 'x');
+  WriteFile("held.png", earlier);
+  std::FILE* held = _wfsopen(FilePath("held.png").c_str(), L"rb", _SH_DENYRW);
+  ASSERT_NE(held, nullptr);
+  const auto run = Vfkthumb({"--size", "8", Path("doc.vfk"), Path("held.png")});
+  std::fclose(held);
+  EXPECT_EQ(run.status, vfkthumb::kExitError);
+  EXPECT_NE(run.err.find("held.png: cannot write: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("Input/output error"), std::string::npos) << run.err;
+  EXPECT_EQ(Read(FilePath("held.png")), earlier);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"doc.vfk", "held.png"}));
+}
+#else
 // Replacing keeps the earlier file's permissions and writes through a
 // symbolic link to the file it names (a dangling one gets that file); other
 // hard links to the replaced file keep the earlier bytes.
