@@ -62,6 +62,9 @@ packages=(
   wine
   wine64
   wine32:i386
+  # 32-bit x86 programs through user-mode emulation, where the kernel
+  # refuses them (scripts/x86-namespace.sh)
+  qemu-user-static
 )
 
 as_root=()

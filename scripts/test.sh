@@ -8,8 +8,12 @@
 #                and purged in a throwaway system, and the Windows installer
 #                under Wine (one test each)
 #   windows      the x86-64 cross build under Wine
-#   windows-x86  the 32-bit cross build under Wine's 32-bit half; where this
-#                machine cannot execute 32-bit programs (probed once, by
+#   windows-x86  the 32-bit cross build under Wine's 32-bit half, in a Wine
+#                prefix of its own: natively where this machine executes
+#                32-bit programs, else under user-mode emulation in a user
+#                namespace (scripts/x86-namespace.sh; the tests that need
+#                several threads are skipped there, saying why); where
+#                neither works (probed once, in that order, by
 #                scripts/can-run-x86.sh) the stage is skipped, saying so, and
 #                only its built files are checked
 #   scripts      this command itself, with the 32-bit probe made to fail
@@ -41,19 +45,41 @@ retried=()
 skipped_stages=()
 work=$(mktemp -d)
 wine_session=false
+x86_session=false
 cleanup() {
   if $wine_session; then scripts/wine-session.sh stop; fi
+  if $x86_session; then in_x86 scripts/wine-session.sh stop; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+# How 32-bit x86 programs run here: x86_runner is the command that runs
+# them (empty natively), x86_reason why they cannot run at all.
 x86_reason=
+x86_runner=()
 if wants windows-x86 || wants packages; then
-  x86_reason=$(scripts/can-run-x86.sh 2>&1) || x86_reason=${x86_reason:-the probe failed}
-  if [[ -n $x86_reason ]]; then
-    echo "== 32-bit x86 programs cannot run here: $x86_reason"
+  status=0
+  native=$(scripts/can-run-x86.sh 2>&1) || status=$?
+  if ((status == 0)); then
+    echo "== 32-bit x86 programs run natively"
+  else
+    status=0
+    emulated=$(scripts/x86-namespace.sh scripts/can-run-x86.sh 2>&1) || status=$?
+    if ((status == 0)); then
+      x86_runner=(scripts/x86-namespace.sh)
+      echo "== 32-bit x86 programs run under emulation (qemu-i386 in a user namespace;" \
+        "natively: $native)"
+    else
+      x86_reason="natively: ${native:-the probe failed}; under emulation: ${emulated:-the probe failed}"
+      echo "== 32-bit x86 programs cannot run here: $x86_reason"
+    fi
   fi
 fi
+# in_x86 COMMAND...: COMMAND where 32-bit programs run, with the 32-bit
+# stage's own Wine prefix.
+in_x86() {
+  VFK_WINEPREFIX=$PWD/build/windows-x86/wine-prefix VFK_WINE_32BIT=1 "${x86_runner[@]}" "$@"
+}
 
 # A pattern matching exactly NAME.
 exact() { printf '^%s$' "$(sed 's/[][\.*^$(){}?+|/]/\\&/g' <<<"$1")"; }
@@ -65,7 +91,11 @@ retry() {
   for run in 2 3; do
     echo "== $preset: $name failed with Wine's client drop (\"wine client error\"): run $run of 3"
     rm -f "$junit"
-    ctest --preset "$preset" --output-junit "$junit" -R "$(exact "$name")" || true
+    if [[ $preset == windows-x86 ]]; then
+      in_x86 ctest --preset "$preset" --output-junit "$junit" -R "$(exact "$name")" || true
+    else
+      ctest --preset "$preset" --output-junit "$junit" -R "$(exact "$name")" || true
+    fi
     outcome=$(scripts/ctest_results.py "$junit" 2>/dev/null | awk '{print $1}')
     case $outcome in
       passed)
@@ -87,9 +117,10 @@ retry() {
 # their outcomes. Only the Windows presets run a test again, and only for
 # Wine's client drop.
 run_tests() {
-  local preset=$1 status=0 junit=$work/$1.xml outcome name failing=0 stage_failed=0
+  local preset=$1 status=0 junit=$work/$1.xml outcome name failing=0 stage_failed=0 runner=()
   shift
-  ctest --preset "$preset" -j "$jobs" --output-junit "$junit" "$@" || status=$?
+  if [[ $preset == windows-x86 ]]; then runner=(in_x86); fi
+  "${runner[@]}" ctest --preset "$preset" -j "$jobs" --output-junit "$junit" "$@" || status=$?
   if [[ ! -s $junit ]]; then
     echo "== $preset: CTest ran no tests (status $status; see its errors above)"
     failed=$((failed + 1))
@@ -123,9 +154,12 @@ run_tests() {
 # build PRESET [cmake options...]: configures and builds; a failure counts
 # as one failed test and the stage's tests are not run.
 build() {
-  local preset=$1
+  local preset=$1 runner=()
   shift
-  if cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
+  # The 32-bit build runs its example writer under Wine.
+  if [[ $preset == windows-x86 && -z $x86_reason ]]; then runner=(in_x86); fi
+  if cmake --preset "$preset" "$@" >/dev/null &&
+    "${runner[@]}" cmake --build --preset "$preset" -j "$jobs"; then
     return 0
   fi
   echo "== $preset: the build failed"
@@ -152,7 +186,15 @@ fuzz_stage() { counted scripts/fuzz.sh 60; }
 
 x86_stage() {
   if [[ -z $x86_reason ]]; then
+    if ! in_x86 scripts/wine-session.sh start; then
+      echo "== windows-x86: Wine's 32-bit side could not be started${x86_runner[*]:+ under emulation}"
+      failed=$((failed + 1))
+      return
+    fi
+    x86_session=true
     if build windows-x86 -DVFK_RUN_BUILT_PROGRAMS=ON; then run_tests windows-x86; fi
+    in_x86 scripts/wine-session.sh stop
+    x86_session=false
     return
   fi
   echo "windows-x86: skipped: this machine cannot execute 32-bit x86 programs"
@@ -189,7 +231,7 @@ if wants packages; then timed packages packages_stage; fi
 
 # The Windows programs share one Wine prefix whose server stays up for the
 # whole run and is shut down however the run ends.
-if wants windows || { wants windows-x86 && [[ -z $x86_reason ]]; }; then
+if wants windows; then
   if scripts/wine-session.sh start; then
     wine_session=true
   else
@@ -198,9 +240,7 @@ if wants windows || { wants windows-x86 && [[ -z $x86_reason ]]; }; then
   fi
 fi
 if wants windows && $wine_session; then timed windows preset_stage windows; fi
-if wants windows-x86 && { $wine_session || [[ -n $x86_reason ]]; }; then
-  timed windows-x86 x86_stage
-fi
+if wants windows-x86; then timed windows-x86 x86_stage; fi
 if wants scripts; then timed scripts scripts_stage; fi
 
 if ((${#retried[@]} > 0)); then

@@ -36,11 +36,13 @@ wine_server() {
 }
 
 # A prefix is usable once Wine has made its C: drive and filled its machine
-# registry.
+# registry; for 32-bit programs (VFK_WINE_32BIT=1) also once it has its
+# 32-bit half, which a prefix made where they cannot run lacks.
 prefix_ready() {
   [[ -d $WINEPREFIX/drive_c/windows/system32 ]] &&
     grep -qF '[Software\\Microsoft\\Windows NT\\CurrentVersion]' \
-      "$WINEPREFIX/system.reg" 2>/dev/null
+      "$WINEPREFIX/system.reg" 2>/dev/null &&
+    { [[ ${VFK_WINE_32BIT:-} != 1 ]] || [[ -f $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; }
 }
 
 # Creates the prefix unless it is ready (one creator at a time); a half-made

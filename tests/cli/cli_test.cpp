@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "formats/native/vfk_thumbnail.h"
 #include "platform/memory_stream.h"
 #include "platform/unique_resource.h"
@@ -291,6 +292,7 @@ TEST_F(VfkthumbCommand, AnswersHelpAndVersion) {
 }
 
 TEST_F(VfkthumbCommand, ThumbnailsABatchOnSeveralThreads) {
+  vfktest::SkipWithoutThreads();
   std::vector<std::string> args = {"--jobs", "3", "--output-dir", Path("thumbs")};
   for (int i = 0; i < 6; ++i)
     args.push_back(WriteFile("doc" + std::to_string(i) + ".vfk", RedBlueDocument()));

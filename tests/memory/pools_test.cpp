@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "memory/aligned_heap.h"
 #include "memory/chunk.h"
 #include "memory/poison.h"
@@ -107,6 +108,7 @@ TEST(Pools, RemoteFreesWaitUntilTheLocalListIsEmpty) {
 }
 
 TEST(PoolsThreads, ThreadExitReturnsTheCurrentChunkToTheQueues) {
+  vfktest::SkipWithoutThreads();
   Pools pools;
   // All eight chunks of the region: seven full, the eighth with one block used.
   std::vector<void*> taken;
@@ -123,6 +125,7 @@ TEST(PoolsThreads, ThreadExitReturnsTheCurrentChunkToTheQueues) {
 
 // A chunk serves another block size only once every block in it is free.
 TEST(PoolsThreads, OnlyAFullyFreeChunkIsReformattedForAnotherClass) {
+  vfktest::SkipWithoutThreads();
   for (const bool keepOne : {false, true}) {
     SCOPED_TRACE(keepOne ? "one block kept" : "all freed");
     Pools pools;

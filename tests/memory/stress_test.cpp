@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "memory/block_alloc.h"
 
 namespace {
@@ -65,6 +66,7 @@ void Release(Exchange& exchange, const Block& block, int& corrupted) {
 }
 
 TEST(BlockAllocThreads, BlocksAreNeverSharedAndKeepTheirBytesAcrossThreads) {
+  vfktest::SkipWithoutThreads();
   Exchange exchange;
   std::array<int, kThreads> duplicates{};
   std::array<int, kThreads> corrupted{};

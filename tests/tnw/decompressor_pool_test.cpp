@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "vfq_writer.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::ptrdiff_t Decompress(tnw::DecompressorPool& pool, const std::uint8_t* sourc
 }
 
 TEST(DecompressorPool, ReusesContextsAcrossThreads) {
+  vfktest::SkipWithoutThreads();
   vfqtest::Bytes content(200000);
   for (std::size_t i = 0; i < content.size(); ++i)
     content[i] = static_cast<std::uint8_t>(i * 7 / 13);

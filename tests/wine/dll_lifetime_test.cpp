@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "loaded_server.h"
 #include "pooled_requests.h"
 
@@ -24,6 +25,7 @@ namespace {
 constexpr std::size_t kAllowedGrowth = 96u << 20;
 
 TEST(VfkThumbDll, ReleasesEachThreadsCachesWhenTheThreadEnds) {
+  vfktest::SkipWithoutThreads();
   constexpr int kRounds = 20;
   constexpr int kSettledAfter = 3;
   constexpr std::size_t kThreadsPerRound = 16;
@@ -50,6 +52,7 @@ TEST(VfkThumbDll, ReleasesEachThreadsCachesWhenTheThreadEnds) {
 // only afterwards. Freeing the library hands their caches back before its
 // memory goes.
 TEST(VfkThumbDll, UnloadsSafelyWhileThreadsThatUsedItStayAlive) {
+  vfktest::SkipWithoutThreads();
   constexpr int kCycles = 16;
   constexpr int kSettledAfter = 3;
   constexpr std::size_t kThreads = 4;

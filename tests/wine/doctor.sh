@@ -51,7 +51,7 @@ check_healthy() {
     failures=$((failures + 1))
   fi
 }
-reg() { "$wine" reg "$@" "$view" >/dev/null 2>&1; }
+reg() { "$wine" "$reg_exe" "$@" "$view" >/dev/null 2>&1; }
 # The list of preview handlers is read in the 64-bit view by every bitness.
 reg64() { "$wine" reg "$@" /reg:64 >/dev/null 2>&1; }
 # Every key the cases write, removed directly: unregistering stops at the

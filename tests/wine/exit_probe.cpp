@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "emulated_threads.h"
 #include "loaded_server.h"
 #include "memory/size_classes.h"
 #include "pooled_requests.h"
@@ -47,6 +48,7 @@ int Fail(const char* why) {
 }  // namespace
 
 int main() {
+  vfktest::SkipWithoutThreads();
   const std::set<const void*> before = RegionSizedAllocations();
   // Never unloaded: the process ends with the library loaded.
   const auto* server = new LoadedServer(BesideProgram(L"VfkThumbDll.dll"));

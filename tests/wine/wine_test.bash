@@ -7,11 +7,13 @@ windows_name() { printf 'Z:%s' "${1//\//\\}"; }
 # pointer size in bits (64 or 32):
 #   regsvr32  the regsvr32 of that bitness (the 32-bit one writes the
 #             32-bit registry view, as on 64-bit Windows)
+#   reg_exe   the reg.exe of that bitness: Wine's 64-bit one with /reg:32
+#             does not see the keys the 32-bit DLL writes
 #   view      the reg.exe option that reads and writes that view
 set_bitness() {
   case $1 in
-    64) regsvr32=regsvr32 view=/reg:64 ;;
-    32) regsvr32='C:\windows\syswow64\regsvr32.exe' view=/reg:32 ;;
+    64) regsvr32=regsvr32 reg_exe=reg view=/reg:64 ;;
+    32) regsvr32='C:\windows\syswow64\regsvr32.exe' reg_exe='C:\windows\syswow64\reg.exe' view=/reg:32 ;;
     *)
       echo "unknown bitness $1" >&2
       return 1
