@@ -203,8 +203,9 @@ x86_stage() {
   if build windows-x86 -DVFK_RUN_BUILT_PROGRAMS=OFF; then run_tests windows-x86-built-files; fi
 }
 
-# Each package's test counts as one test. Where 32-bit programs cannot
-# run, the installer is tested as the copy made with the 64-bit stub.
+# Each package's test counts as one test. Where 32-bit programs do not run
+# natively, the installer is tested as the copy made with the 64-bit stub
+# (under emulation the shipped 32-bit stub's second thread would crash).
 packages_stage() {
   if ! scripts/package.sh; then
     failed=$((failed + 1))
@@ -213,7 +214,9 @@ packages_stage() {
   local version installer
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/linux/CMakeCache.txt)
   installer=dist/vfkthumb-$version-setup.exe
-  if [[ -n $x86_reason ]]; then installer=build/packaging/vfkthumb-$version-setup-amd64.exe; fi
+  if [[ -n $x86_reason || ${#x86_runner[@]} -gt 0 ]]; then
+    installer=build/packaging/vfkthumb-$version-setup-amd64.exe
+  fi
   counted bash tests/packaging/debian_package.sh \
     "dist/vfkthumb_${version}_$(dpkg --print-architecture).deb" build/linux
   counted bash tests/packaging/windows_installer.sh "$installer" build/windows build/linux \
