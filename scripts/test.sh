@@ -205,7 +205,7 @@ x86_stage() {
 
 # Each package's test counts as one test. Where 32-bit programs do not run
 # natively, the installer is tested as the copy made with the 64-bit stub
-# (under emulation the shipped 32-bit stub's second thread would crash).
+# (the shipped 32-bit stub is not yet tried under emulation).
 packages_stage() {
   if ! scripts/package.sh; then
     failed=$((failed + 1))
