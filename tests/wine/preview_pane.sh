@@ -87,13 +87,7 @@ if [[ $mode == threads ]]; then
   cp "$linux/examples/icon.vfk" "$work/documents/"
   host race 3 20 "$(windows_name "$work/documents/icon.vfk")" || fail "panes on several threads"
   "$wine" "$regsvr32" /u /s "$dll" || fail "regsvr32 /u"
-  if ((failures > 0)); then
-    echo "preview_pane threads: $failures failures" >&2
-    exit 1
-  fi
-  rm -rf "$work"
-  echo "preview_pane threads: passed"
-  exit 0
+  finish "preview_pane threads" "$work"
 fi
 
 # The documents are copied: preview_host renames each after Initialize.
@@ -146,9 +140,4 @@ for extension in .vfk .vfq; do
   fi
 done
 
-if ((failures > 0)); then
-  echo "preview_pane: $failures failures" >&2
-  exit 1
-fi
-rm -rf "$work"
-echo "preview_pane: passed (${#documents[@]} documents x ${#sizes[@]} pane sizes)"
+finish preview_pane "$work" "${#documents[@]} documents x ${#sizes[@]} pane sizes"

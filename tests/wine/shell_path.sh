@@ -88,13 +88,7 @@ if [[ $mode == threads ]]; then
       "$milliseconds" "$(windows_name "$linux/examples/large.vfk")"
   done
   "$wine" "$regsvr32" /u /s "$dll" || fail "regsvr32 /u"
-  if ((failures > 0)); then
-    echo "shell_path threads: $failures failures" >&2
-    exit 1
-  fi
-  rm -rf "$work"
-  echo "shell_path threads: passed"
-  exit 0
+  finish "shell_path threads" "$work"
 fi
 expect_status 0 "regsvr32 again" "$wine" "$regsvr32" /s "$dll"
 for extension in .vfk .vfq; do
@@ -172,9 +166,4 @@ expect_status 5 "regsvr32 /u /n /i:user again" "$wine" "$regsvr32" /u /s /n /i:u
 for key in 'HKCR\.vfk' 'HKCR\.vfq' 'HKCU\Software\Classes\.vfk' 'HKCU\Software\Classes\.vfq'; do
   "$wine" "$reg_exe" delete "$key" /f "$view" >/dev/null 2>&1 || true
 done
-if ((failures > 0)); then
-  echo "shell_path: $failures failures" >&2
-  exit 1
-fi
-rm -rf "$work"
-echo "shell_path: passed (${#documents[@]} documents x ${#sides[@]} sizes)"
+finish shell_path "$work" "${#documents[@]} documents x ${#sides[@]} sizes"

@@ -21,6 +21,19 @@ set_bitness() {
   esac
 }
 
+# finish NAME WORK [WHAT]: ends a test script: status 1 with the count of
+# its failures ($failures) when there are any, else WORK removed and a line
+# saying it passed (and WHAT).
+finish() {
+  if ((failures > 0)); then
+    echo "$1: $failures failures" >&2
+    exit 1
+  fi
+  rm -rf "$2"
+  echo "$1: passed${3:+ ($3)}"
+  exit 0
+}
+
 # What reg.exe answers for a key that is not there.
 not_found='Unable to find the specified registry key'
 
