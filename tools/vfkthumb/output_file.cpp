@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <system_error>
 
@@ -171,15 +172,10 @@ std::unique_ptr<OutputFile> OutputFile::Open(const fs::path& path, std::string& 
   }
   if (output->descriptor_ < 0 && output->kind_ == Kind::kUnnamed) {
     output->kind_ = Kind::kNamed;
-    std::random_device random;
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-      output->temporary_ = TemporaryName(output->target_, random);
-      output->pending_.emplace(output->temporary_);
-      output->descriptor_ = OpenDescriptor(output->temporary_, kCreateNew, kNewFileMode);
-      if (output->descriptor_ >= 0 || errno != EEXIST) break;
-      output->pending_.reset();
-    }
-    if (output->descriptor_ < 0) output->temporary_.clear();
+    output->ClaimTemporaryName([&output](const fs::path& name) {
+      output->descriptor_ = OpenDescriptor(name, kCreateNew, kNewFileMode);
+      return output->descriptor_ >= 0;
+    });
   }
   if (output->descriptor_ < 0) {
     error = SystemMessage(errno);
@@ -234,6 +230,21 @@ bool OutputFile::Close(std::string& error) {
   return status == 0;
 }
 
+bool OutputFile::ClaimTemporaryName(const std::function<bool(const fs::path&)>& make) {
+  std::random_device random;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temporary_ = TemporaryName(target_, random);
+    pending_.emplace(temporary_);
+    if (make(temporary_)) return true;
+    const int failure = errno;
+    pending_.reset();
+    temporary_.clear();
+    errno = failure;
+    if (failure != EEXIST) return false;
+  }
+  return false;  // errno is EEXIST
+}
+
 // Gives the unnamed file its name: the output's itself when there was none
 // (linkat never replaces), else a temporary name held for the handler.
 bool OutputFile::NameUnnamed(std::string& error) {
@@ -252,21 +263,11 @@ bool OutputFile::NameUnnamed(std::string& error) {
       return false;
     }
   }
-  std::random_device random;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    temporary_ = TemporaryName(target_, random);
-    pending_.emplace(temporary_);
-    if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return true;
-    const int linkError = errno;
-    pending_.reset();
-    temporary_.clear();
-    if (linkError != EEXIST) {
-      error = SystemMessage(linkError);
-      return false;
-    }
-  }
-  error = SystemMessage(EEXIST);
+  if (ClaimTemporaryName([&source](const fs::path& name) {
+        return linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      }))
+    return true;
+  error = SystemMessage(errno);
   return false;
 #endif
 }

@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,10 @@ class OutputFile {
   OutputFile() = default;
   bool Close(std::string& error);
   bool NameUnnamed(std::string& error);
+  // Picks a temporary name beside the target, holds it for the interrupt
+  // handler and has `make` make it (false with errno set when it cannot);
+  // another name when that one exists. False with errno set, nothing held.
+  bool ClaimTemporaryName(const std::function<bool(const std::filesystem::path&)>& make);
 
   Kind kind_ = Kind::kNamed;
   std::filesystem::path target_;
